@@ -1,0 +1,59 @@
+#include "core/dialogs.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace tallydesk {
+
+namespace {
+
+QString title()
+{
+    const QString name = QApplication::applicationName();
+    return name.isEmpty() ? QStringLiteral("Tallydesk") : name;
+}
+
+QWidget *owner()
+{
+    return QApplication::activeWindow();
+}
+
+class MessageBoxDialogs final : public Dialogs {
+public:
+    void message(const QString &text) override
+    {
+        QMessageBox::information(owner(), title(), text);
+    }
+    void warning(const QString &text) override
+    {
+        QMessageBox::warning(owner(), title(), text);
+    }
+    bool question(const QString &text, const QString &caption) override
+    {
+        return QMessageBox::question(owner(), caption.isEmpty() ? title() : caption, text,
+                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    }
+    void conversionError(const QString &text) override
+    {
+        QMessageBox::critical(owner(), title(), text);
+    }
+};
+
+MessageBoxDialogs messageBoxes;
+Dialogs *current = nullptr;
+
+} // namespace
+
+Dialogs &dialogs()
+{
+    return current ? *current : static_cast<Dialogs &>(messageBoxes);
+}
+
+Dialogs *setDialogs(Dialogs *replacement)
+{
+    Dialogs *previous = current;
+    current = replacement;
+    return previous;
+}
+
+} // namespace tallydesk
