@@ -1,6 +1,11 @@
 #include "dialogs/clock_dialog.h"
 
+#include "core/dialogs.h"
+#include "core/handler.h"
 #include "ui_clock_dialog.h"
+
+using tallydesk::onClick;
+using tallydesk::showMessage;
 
 TfrmDlgClock::TfrmDlgClock(QWidget *parent)
     : QDialog(parent), ui(std::make_unique<Ui::TfrmDlgClock>())
@@ -16,10 +21,39 @@ TfrmDlgClock::TfrmDlgClock(QWidget *parent)
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
                    | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
 
-    connect(ui->btnCancel, &QPushButton::clicked, this, &TfrmDlgClock::btnCancelClick);
+    onClick(ui->btnOK, this, &TfrmDlgClock::btnOKClick);
+    onClick(ui->btnCancel, this, &TfrmDlgClock::btnCancelClick);
 }
 
 TfrmDlgClock::~TfrmDlgClock() = default;
+
+QString TfrmDlgClock::clockIdText() const
+{
+    return ui->edtClock_id->text();
+}
+
+QString TfrmDlgClock::ipText() const
+{
+    return ui->edtIP->text();
+}
+
+QString TfrmDlgClock::portText() const
+{
+    return ui->edtPort->text();
+}
+
+// Only emptiness is refused here: a blank is text, and so is a word.
+void TfrmDlgClock::btnOKClick()
+{
+    if (ui->edtClock_id->text().isEmpty())
+        showMessage(QStringLiteral("机号不能为空"));
+    else if (ui->edtIP->text().isEmpty())
+        showMessage(QStringLiteral("IP地址不能为空"));
+    else if (ui->edtPort->text().isEmpty())
+        showMessage(QStringLiteral("端口不能为空"));
+    else
+        accept();
+}
 
 void TfrmDlgClock::btnCancelClick()
 {

@@ -1,10 +1,13 @@
 // Add-terminal dialog of the online-trade page: device number, address and
-// port of one terminal taking part in online trading. The address box takes
-// at most 15 characters: a dotted IPv4 address, and all that the trade
-// server's terminal table holds for one address.
+// port of one terminal taking part in online trading. OK closes it only when
+// all three boxes hold some text; what the text means is checked when the
+// trade server is started. The address box takes at most 15 characters: a
+// dotted IPv4 address, and all that the trade server's terminal table holds
+// for one address.
 #pragma once
 
 #include <QDialog>
+#include <QString>
 #include <memory>
 
 namespace Ui {
@@ -19,7 +22,13 @@ public:
     explicit TfrmDlgClock(QWidget *parent = nullptr);
     ~TfrmDlgClock() override;
 
+    // The three texts as typed (edtClock_id, edtIP, edtPort).
+    QString clockIdText() const;
+    QString ipText() const;
+    QString portText() const;
+
 private:
+    void btnOKClick();
     void btnCancelClick();
 
     std::unique_ptr<Ui::TfrmDlgClock> ui;
