@@ -33,6 +33,17 @@
 #include <ostream>
 #include <vector>
 
+// Readable QString and QStringList values in failure messages.
+inline void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+inline void PrintTo(const QStringList &texts, std::ostream *os)
+{
+    *os << '{' << texts.join(QStringLiteral(", ")).toStdString() << '}';
+}
+
 namespace {
 
 enum class Host { Swipe, Records, NameList, TimeSlot, Editor };
@@ -337,6 +348,17 @@ TEST(NameListPageLayout, ListTypesCarryTheTerminalCodesAndTextMayBeTyped)
     ASSERT_EQ(combo->count(), int(std::size(codes)));
     for (int i = 0; i < combo->count(); ++i)
         EXPECT_EQ(combo->itemData(i), QVariant(codes[i])) << combo->itemText(i).toStdString();
+}
+
+TEST(NameListPageLayout, CardNumberOfADownloadFitsTheEntry)
+{
+    NameListPage page;
+    auto *edit = page.findChild<QLineEdit *>("Edit8");
+    ASSERT_NE(edit, nullptr);
+    // 20 bytes in the entry: 19 digits and the terminator.
+    edit->selectAll();
+    QTest::keyClicks(edit, "12345678901234567890123");
+    EXPECT_EQ(edit->text(), QStringLiteral("1234567890123456789"));
 }
 
 TEST(SwipePageLayout, IntervalsHaveNoLimits)
