@@ -31,6 +31,7 @@
 #include <iterator>
 #include <memory>
 #include <ostream>
+#include <string>
 #include <vector>
 
 // Readable QString and QStringList values in failure messages.
@@ -407,7 +408,7 @@ TEST(EditDialogLayout, TimeFieldsTakeHoursAndMinutes)
     const TimeTyping cases[] = {
         {"", "__:__", false},      {"0830", "08:30", true}, {"1245", "12:45", true},
         {"ab", "__:__", false},    {"123456", "12:34", true}, // at most five characters
-        {"12", "12:__", false},
+        {"12", "12:__", false},    {"_830", "_8:30", true},   // first hour digit left out
     };
     for (const char *name : {"medtBegTime", "medtEndTime"}) {
         for (const TimeTyping &t : cases) {
@@ -434,6 +435,84 @@ TEST(EditDialogLayout, CancelClosesWithTheCancelResult)
     QTest::mouseClick(cancel, Qt::LeftButton);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
+}
+
+// ---------------------------------------------------------------------------
+// Places the operator finds things in: the model choice top left and the
+// note with the read and write buttons along the bottom of "刷卡设置"; the
+// slot table above the panel with the time-slot buttons and switches; the
+// work modes of the editor in two columns, 0 to 3 left and 4 to 7 right.
+
+QRect placeOf(QWidget *host, const char *name)
+{
+    auto *widget = host->findChild<QWidget *>(QLatin1String(name));
+    if (!widget)
+        return {};
+    return {widget->mapTo(host, QPoint(0, 0)), widget->size()};
+}
+
+std::unique_ptr<QWidget> shownAtPageSize(Host which)
+{
+    auto host = makeHost(which);
+    if (which != Host::Editor)
+        host->resize(780, 460);
+    host->show();
+    if (!QTest::qWaitForWindowExposed(host.get()))
+        return nullptr;
+    return host;
+}
+
+TEST(PagePlaces, SwipePageModelTopLeftNoteAndButtonsAtTheBottom)
+{
+    const auto page = shownAtPageSize(Host::Swipe);
+    ASSERT_NE(page, nullptr);
+    const QRect model = placeOf(page.get(), "RadioGroup1");
+    for (const char *name : {"GroupBox13", "grp2", "grp3", "grp4", "Memo2", "btnGet", "btnSet"}) {
+        const QRect other = placeOf(page.get(), name);
+        ASSERT_TRUE(other.isValid()) << name;
+        EXPECT_TRUE(other.left() >= model.right() || other.top() >= model.bottom()) << name;
+    }
+    const QRect note = placeOf(page.get(), "Memo2");
+    EXPECT_GE(note.bottom(), page->height() - 20);
+    for (const char *group : {"grp2", "grp3", "grp4"})
+        EXPECT_GT(note.top(), placeOf(page.get(), group).bottom()) << group;
+    for (const char *name : {"btnGet", "btnSet"}) {
+        const QRect button = placeOf(page.get(), name);
+        EXPECT_TRUE(button.top() >= note.top() && button.bottom() <= note.bottom()) << name << " beside the note";
+        EXPECT_GT(button.left(), note.right()) << name;
+    }
+}
+
+TEST(PagePlaces, SlotTableAboveItsButtons)
+{
+    const auto page = shownAtPageSize(Host::TimeSlot);
+    ASSERT_NE(page, nullptr);
+    const QRect table = placeOf(page.get(), "lv1");
+    const QRect group = placeOf(page.get(), "GroupBox11");
+    EXPECT_TRUE(group.contains(table));
+    for (const char *name :
+         {"btnAdd", "btnEdit", "btnDelete", "Button29", "Button30", "cbRunInTimeMode", "cbAllowOutOfTime"}) {
+        const QRect below = placeOf(page.get(), name);
+        ASSERT_TRUE(below.isValid()) << name;
+        EXPECT_GT(below.top(), table.bottom()) << name;
+        EXPECT_TRUE(group.contains(below)) << name;
+    }
+}
+
+TEST(PagePlaces, EditorModesInTwoColumns)
+{
+    const auto dialog = shownAtPageSize(Host::Editor);
+    ASSERT_NE(dialog, nullptr);
+    for (int row = 0; row < 4; ++row) {
+        const std::string left = "rgType_" + std::to_string(row);
+        const std::string right = "rgType_" + std::to_string(row + 4);
+        const QRect l = placeOf(dialog.get(), left.c_str());
+        const QRect r = placeOf(dialog.get(), right.c_str());
+        EXPECT_EQ(l.top(), r.top()) << left << " / " << right;
+        EXPECT_LT(l.right(), r.left()) << left << " / " << right;
+        if (row > 0)
+            EXPECT_GT(l.top(), placeOf(dialog.get(), ("rgType_" + std::to_string(row - 1)).c_str()).top());
+    }
 }
 
 // ---------------------------------------------------------------------------
