@@ -62,9 +62,15 @@ std::string FormatClock(const link::ClockFields &c) {
 
 std::optional<link::ClockFields> ParseClock(const std::string &text) {
     unsigned y, mo, d, h, mi, s, ms = 0;
-    char tail = 0;
-    int n = std::sscanf(text.c_str(), "%4u-%2u-%2u %2u:%2u:%2u.%3u%c", &y, &mo, &d, &h, &mi, &s, &ms, &tail);
-    if (n != 6 && n != 7) return std::nullopt;
+    int used = 0;
+    if (std::sscanf(text.c_str(), "%4u-%2u-%2u %2u:%2u:%2u%n", &y, &mo, &d, &h, &mi, &s, &used) != 6)
+        return std::nullopt;
+    if (text[static_cast<std::size_t>(used)] == '.') {
+        int more = 0;
+        if (std::sscanf(text.c_str() + used, ".%3u%n", &ms, &more) != 1) return std::nullopt;
+        used += more;
+    }
+    if (static_cast<std::size_t>(used) != text.size()) return std::nullopt;
     link::ClockFields c;
     if (y > 9999 || mo > 12 || d > 31 || h > 99 || mi > 99 || s > 99) return std::nullopt;
     c.year = static_cast<std::uint16_t>(y);
