@@ -229,8 +229,9 @@ QString floatToStr(double value)
     QString result;
     if (value < 0)
         result += u'-';
-    const double magnitude = std::fabs(value);
-    if (d.exponent <= 15 && magnitude >= 1e-5) {
+    // Fixed notation while the decimal exponent (value = 0.ddd * 10^e) lies
+    // in -3 .. 15, i.e. from 0.0001 up to 15 digits before the point.
+    if (d.exponent <= 15 && d.exponent >= -3) {
         if (d.exponent <= 0) {
             result += QStringLiteral("0.") + QString(-d.exponent, u'0') + QString::fromLatin1(digits);
         } else if (digits.size() <= d.exponent) {

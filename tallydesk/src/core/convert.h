@@ -37,7 +37,8 @@ QString trimBlanks(const QString &text);
 // zero ("0.00" is formatFixed(v, 2)).
 QString formatFixed(double value, int decimals);
 // The general float format: up to 15 significant digits, no trailing zeros,
-// scientific notation outside 1E-5 .. 1E15 (3.0 -> "3", 2.5 -> "2.5").
+// scientific notation below 0.0001 and from 1E15 on (3.0 -> "3", 2.5 -> "2.5",
+// 0.00001 -> "1E-5").
 QString floatToStr(double value);
 
 // Date-times as day counts since 1899-12-30; the fraction is the time of day.
