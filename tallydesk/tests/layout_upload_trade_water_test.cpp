@@ -221,21 +221,17 @@ std::vector<ControlCase> allControls()
 // The label right of a control in the grid that places it, if any.
 QString textRightOf(QWidget *control)
 {
-    auto *grid = qobject_cast<QGridLayout *>(control->parentWidget()->layout());
-    QWidget *w = control;
-    if (!grid) {
-        // nested grid: search the parent's layouts
-        for (QGridLayout *g : control->parentWidget()->findChildren<QGridLayout *>())
-            if (g->indexOf(w) >= 0)
-                grid = g;
+    for (QGridLayout *grid : control->parentWidget()->findChildren<QGridLayout *>()) {
+        const int index = grid->indexOf(control);
+        if (index < 0)
+            continue;
+        int row, column, rowSpan, columnSpan;
+        grid->getItemPosition(index, &row, &column, &rowSpan, &columnSpan);
+        QLayoutItem *right = grid->itemAtPosition(row, column + columnSpan);
+        auto *label = right ? qobject_cast<QLabel *>(right->widget()) : nullptr;
+        return label ? label->text() : QString();
     }
-    if (!grid || grid->indexOf(w) < 0)
-        return {};
-    int row, column, rowSpan, columnSpan;
-    grid->getItemPosition(grid->indexOf(w), &row, &column, &rowSpan, &columnSpan);
-    QLayoutItem *right = grid->itemAtPosition(row, column + columnSpan);
-    auto *label = right ? qobject_cast<QLabel *>(right->widget()) : nullptr;
-    return label ? label->text() : QString();
+    return {};
 }
 
 class ControlLayout : public ::testing::TestWithParam<ControlCase> {};
@@ -247,16 +243,18 @@ TEST_P(ControlLayout, ShowsWhatTheOperatorExpectsAtStart)
     QWidget *w = root->findChild<QWidget *>(QString::fromUtf8(c.name));
     ASSERT_NE(w, nullptr) << c.name << " missing";
     EXPECT_TRUE(w->inherits(c.kind)) << c.name << " is a " << w->metaObject()->className();
-    if (c.text)
+    if (c.text) {
         EXPECT_EQ(shownText(w), QString::fromUtf8(c.text));
+    }
     if (c.label) {
         QLabel *label = buddyLabelOf(root.get(), w);
         ASSERT_NE(label, nullptr) << "no label beside " << c.name;
         EXPECT_EQ(label->text(), QString::fromUtf8(c.label));
     }
     EXPECT_EQ(w->toolTip(), c.hint ? QString::fromUtf8(c.hint) : QString());
-    if (c.unit)
+    if (c.unit) {
         EXPECT_EQ(textRightOf(w), QString::fromUtf8(c.unit));
+    }
     EXPECT_EQ(w->isEnabled(), c.enabled);
     if (auto *edit = qobject_cast<QLineEdit *>(w)) {
         EXPECT_EQ(edit->maxLength(), c.maxLength ? c.maxLength : 32767);
@@ -349,8 +347,9 @@ void expectColumns(QTreeWidget *list, const std::vector<std::pair<const char *, 
     ASSERT_EQ(list->columnCount(), int(columns.size()));
     for (int i = 0; i < list->columnCount(); ++i) {
         EXPECT_EQ(list->headerItem()->text(i), QString::fromUtf8(columns[i].first)) << "column " << i;
-        if (columns[i].second > 0)
+        if (columns[i].second > 0) {
             EXPECT_EQ(list->columnWidth(i), columns[i].second) << "column " << i;
+        }
     }
     EXPECT_FALSE(list->rootIsDecorated());
     EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
@@ -394,9 +393,11 @@ TEST(TradeLog, RunsAlongThePageBottomWithAScrollBar)
     EXPECT_EQ(memo->geometry().bottom(), area.bottom());
     EXPECT_EQ(memo->geometry().left(), area.left());
     EXPECT_EQ(memo->geometry().right(), area.right());
-    for (QWidget *w : page.findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-        if (w != memo && w->isVisible())
+    for (QWidget *w : page.findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (w != memo && w->isVisible()) {
             EXPECT_LE(w->geometry().bottom(), memo->geometry().top()) << w->objectName().toStdString();
+        }
+    }
 }
 
 TEST(WaterSheets, ParameterSheetFirstRateSheetSecondButtonsBelow)
