@@ -36,6 +36,7 @@ constexpr std::int32_t kPaymentMarkerSpecial = 33;
 // The text goes into a zero-filled field; one byte always stays zero.
 template <std::size_t N>
 void PutText(char (&field)[N], std::string_view text) {
+  if (text.empty()) return;  // an empty view may have no data at all
   std::memcpy(field, text.data(), std::min(text.size(), N - 1));
 }
 

@@ -19,6 +19,9 @@ namespace {
 
 constexpr std::int32_t kDevice = 7;
 
+// The fields of the packed records are compared as values (+field): a
+// reference to one of them may be misaligned.
+
 // ---------------------------------------------------------------------------
 // Field-by-field comparison of decoded records, naming every field that
 // differs, so a test states the whole expected record.
@@ -221,7 +224,7 @@ TEST(DecodeTradeRecord, TypeCodeModelsRemapTypeCodes) {
     TConsumeRecord r = RichRecord();
     r.TypeCode = own;
     for (std::int32_t model : TypeCodeModels.Members()) {
-      EXPECT_EQ(Decode(model, r).TypeCode, decoded) << "model " << model << ", type code " << own;
+      EXPECT_EQ(+Decode(model, r).TypeCode, decoded) << "model " << model << ", type code " << own;
     }
   }
 }
@@ -289,8 +292,8 @@ TEST_P(CompactTypeTest, TypeFromTradeTypeAndOverridingKind) {
   r.TradeType = c.tradeType;
   r.OverrideKind = c.overridingKind;
   const TTradeRecord t = Decode(TARNWICK_MODEL_T04, r);
-  EXPECT_EQ(t.TypeCode, c.type);
-  EXPECT_EQ(t.CardCount, c.count);
+  EXPECT_EQ(+t.TypeCode, c.type);
+  EXPECT_EQ(+t.CardCount, c.count);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, CompactTypeTest,
@@ -347,10 +350,10 @@ TEST(DecodeTradeRecord, BalanceModelsSpecialMarkerAndTexts) {
   r.Value511 = INT32_MIN;
   SetText(r.Text105, "ABCDEFGHIJ");  // fills its field
   TTradeRecord t = Decode(TARNWICK_MODEL_T10, r);
-  EXPECT_EQ(t.Value495, 12);
-  EXPECT_EQ(t.PaymentKind, 2);
-  EXPECT_EQ(t.PaymentFlag, 0);
-  EXPECT_EQ(t.Consumption, 2.5);
+  EXPECT_EQ(+t.Value495, 12);
+  EXPECT_EQ(+t.PaymentKind, 2);
+  EXPECT_EQ(+t.PaymentFlag, 0);
+  EXPECT_EQ(+t.Consumption, 2.5);
   EXPECT_STREQ(t.Value511Text, "-2147483648");
   EXPECT_STREQ(t.Text105, "ABCDEFGHIJ");
 
@@ -380,17 +383,17 @@ TEST_P(BalanceRuleTest, TypeAmountAndPayment) {
   r.TradeType = c.tradeType;
   r.OverrideKind = c.overridingKind;
   const TTradeRecord t = Decode(c.model, r);
-  EXPECT_EQ(t.TypeCode, c.type);
-  EXPECT_EQ(t.TradeAmount, MoneyFromCents(c.amountCents));
-  EXPECT_EQ(t.Consumption, MoneyFromCents(c.consumptionCents));
-  EXPECT_EQ(t.PaymentKind, c.paymentKind);
-  EXPECT_EQ(t.PaymentFlag, c.paymentFlag);
-  EXPECT_EQ(t.CardCount, c.count);
+  EXPECT_EQ(+t.TypeCode, c.type);
+  EXPECT_EQ(+t.TradeAmount, MoneyFromCents(c.amountCents));
+  EXPECT_EQ(+t.Consumption, MoneyFromCents(c.consumptionCents));
+  EXPECT_EQ(+t.PaymentKind, c.paymentKind);
+  EXPECT_EQ(+t.PaymentFlag, c.paymentFlag);
+  EXPECT_EQ(+t.CardCount, c.count);
   EXPECT_STREQ(t.CardPart1, c.part1);
   EXPECT_STREQ(t.CardPart2, c.part2);
-  EXPECT_EQ(t.RecordKind, c.recordKind);
-  EXPECT_EQ(t.SubKind, c.subKind);
-  EXPECT_EQ(t.BalanceAmount, 100.0);
+  EXPECT_EQ(+t.RecordKind, c.recordKind);
+  EXPECT_EQ(+t.SubKind, c.subKind);
+  EXPECT_EQ(+t.BalanceAmount, 100.0);
 }
 
 constexpr std::int32_t S = 10250, D = 9750;
@@ -454,7 +457,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(DecodeTradeRecord, BalanceModelsWithoutConsumptionPaymentFlag) {
   TConsumeRecord r = RichRecord();
   r.ConsumeAmount = 0;
-  EXPECT_EQ(Decode(TARNWICK_MODEL_T05, r).PaymentFlag, 1);
+  EXPECT_EQ(+Decode(TARNWICK_MODEL_T05, r).PaymentFlag, 1);
 }
 
 // Sums and differences of two 32-bit amounts are not cut to 32 bits.
@@ -463,11 +466,11 @@ TEST(DecodeTradeRecord, AmountsBeyond32Bits) {
   r.BalanceCents = INT32_MAX;
   r.ConsumeAmount = INT32_MAX;
   r.SubKind = 1;  // sum
-  EXPECT_EQ(Decode(TARNWICK_MODEL_T07, r).TradeAmount, 42949672.94);
+  EXPECT_EQ(+Decode(TARNWICK_MODEL_T07, r).TradeAmount, 42949672.94);
   r.BalanceCents = INT32_MIN;
   r.SubKind = 5;  // difference
-  EXPECT_EQ(Decode(TARNWICK_MODEL_T07, r).TradeAmount, -42949672.95);
-  EXPECT_EQ(Decode(TARNWICK_MODEL_T04, r).TradeAmount, -42949672.95);
+  EXPECT_EQ(+Decode(TARNWICK_MODEL_T07, r).TradeAmount, -42949672.95);
+  EXPECT_EQ(+Decode(TARNWICK_MODEL_T04, r).TradeAmount, -42949672.95);
 }
 
 // ---------------------------------------------------------------------------
@@ -496,8 +499,8 @@ TEST_P(MonthDayTest, DerivedDateAndBits) {
     r.SubKind = subKind;
     r.OverrideKind = overridingKind;
     const TTradeRecord t = Decode(TARNWICK_MODEL_T07, r);
-    EXPECT_EQ(t.BitmapOrder, c.order);
-    EXPECT_EQ(t.DerivedDate, c.derived);
+    EXPECT_EQ(+t.BitmapOrder, c.order);
+    EXPECT_EQ(+t.DerivedDate, c.derived);
     EXPECT_EQ(std::string(t.Bits), HexToBits(RecordText(r.BitmapHex), c.order));
   }
 }
@@ -546,8 +549,8 @@ TEST(DecodeTradeRecord, OtherTypesHaveNoMonthDay) {
   TConsumeRecord r = RichRecord();
   r.SubKind = 8;  // type 10
   const TTradeRecord t = Decode(TARNWICK_MODEL_T07, r);
-  EXPECT_EQ(t.BitmapOrder, 0);
-  EXPECT_EQ(t.DerivedDate, 0.0);
+  EXPECT_EQ(+t.BitmapOrder, 0);
+  EXPECT_EQ(+t.DerivedDate, 0.0);
   EXPECT_STREQ(t.Bits, "");
 }
 
@@ -568,8 +571,8 @@ TEST(DecodeTradeRecord, RecordsWithoutCardNumberStayEmptyOnBalanceAndCompactPath
     ExpectSameRecord(ZeroRecord(), Decode(model, r));
   }
   // The record's own type code does not need a card.
-  EXPECT_EQ(Decode(TARNWICK_MODEL_T12, r).TypeCode, 16);
-  EXPECT_EQ(Decode(TARNWICK_MODEL_T21, r).TypeCode, 16);
+  EXPECT_EQ(+Decode(TARNWICK_MODEL_T12, r).TypeCode, 16);
+  EXPECT_EQ(+Decode(TARNWICK_MODEL_T21, r).TypeCode, 16);
 }
 
 TEST(DecodeTradeRecord, TimeThatDoesNotConvertGivesZero) {
@@ -577,7 +580,7 @@ TEST(DecodeTradeRecord, TimeThatDoesNotConvertGivesZero) {
   for (const char* time : {"", "not a time", "2023-02-30 25:00:00", "2023-01-15 08:30:4x"}) {
     SetText(r.TradeTime, time);
     for (std::int32_t model : {TARNWICK_MODEL_T16, TARNWICK_MODEL_T21, TARNWICK_MODEL_T04, TARNWICK_MODEL_T07}) {
-      EXPECT_EQ(Decode(model, r).TradeTime, 0.0) << model << " " << time;
+      EXPECT_EQ(+Decode(model, r).TradeTime, 0.0) << model << " " << time;
     }
   }
 }
