@@ -18,8 +18,11 @@ namespace tarnwick::emulator {
 namespace {
 
 constexpr std::size_t kMaxSessions = 64;
-// A session whose unsent answers pile up beyond this has stopped reading.
-constexpr std::size_t kMaxPendingOutput = 1 << 20;
+// A session whose unsent answers pile up beyond this has stopped reading: a
+// client waits for each answer before it asks again, and the largest answer
+// is one maximal frame.
+constexpr std::size_t kMaxPendingOutput = 256 * 1024;
+constexpr int kSessionSendBuffer = 64 * 1024;
 
 int g_signalPipe[2] = {-1, -1};
 
@@ -182,6 +185,7 @@ void Server::Accept() {
         }
         const int one = 1;
         setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &kSessionSendBuffer, sizeof kSessionSendBuffer);
         auto s = std::make_unique<Session>();
         s->id = nextSessionId_++;
         s->fd = fd;
@@ -194,7 +198,9 @@ void Server::Accept() {
 void Server::CloseSession(std::uint64_t id, const std::string &why) {
     auto it = sessions_.find(id);
     if (it == sessions_.end() || it->second->serial) return;
-    if (!options_.quiet) Out("closed " + it->second->name + (why.empty() ? "" : ": " + why));
+    // An ordinary hang-up is news only when requests are shown; a session
+    // closed for a reason is always reported.
+    if (!options_.quiet || !why.empty()) Out("closed " + it->second->name + (why.empty() ? "" : ": " + why));
     close(it->second->fd);
     sessions_.erase(it);
 }
@@ -245,7 +251,9 @@ void Server::FlushSession(Session &s) {
 void Server::ReadSession(Session &s) {
     std::uint8_t buf[8192];
     const std::uint64_t id = s.id;
-    for (;;) {
+    // A bounded number of reads per turn, so a session that sends without
+    // pause cannot keep the others waiting.
+    for (int turn = 0; turn < 16; ++turn) {
         const ssize_t n = read(s.fd, buf, sizeof buf);
         if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
             if (s.serial) return;  // no reader on the far side right now

@@ -22,8 +22,9 @@ using tarnwick::testing::RunEmulator;
 
 namespace {
 
-int ConnectRaw(int port) {
+int ConnectRaw(int port, int receiveBuffer = 0) {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    if (receiveBuffer > 0) setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(static_cast<std::uint16_t>(port));
@@ -113,6 +114,38 @@ TEST_F(EmulatorTest, ServesOthersWhileOneClientSendsNoise) {
     EXPECT_TRUE(ReadClockTime(h, &t));
     ClosePortHandle(h);
     EXPECT_EQ(emulator.Stop(), 0);
+}
+
+TEST_F(EmulatorTest, ClosesAClientThatNeverReadsItsAnswersAndServesTheOthers) {
+    EmulatorProcess emulator;
+    ASSERT_TRUE(emulator.Start({"--quiet"}));
+    const int greedy = ConnectRaw(emulator.port(), 4096);
+    ASSERT_GE(greedy, 0);
+    std::vector<std::uint8_t> requests;
+    for (std::uint16_t i = 0; i < 8192; ++i) {
+        tarnwick::link::Frame req;
+        req.sequence = i;
+        req.command = tarnwick::link::kCmdReadModel;
+        req.device = 24;
+        tarnwick::link::EncodeFrame(req, requests);
+    }
+    // Ask over and over without ever reading, until the emulator hangs up.
+    bool hungUp = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!hungUp && std::chrono::steady_clock::now() < deadline) {
+        pollfd p{greedy, POLLOUT, 0};
+        if (poll(&p, 1, 5) <= 0) continue;
+        if (p.revents & (POLLERR | POLLHUP)) break;
+        if (send(greedy, requests.data(), requests.size(), MSG_NOSIGNAL | MSG_DONTWAIT) < 0 && errno != EAGAIN)
+            hungUp = true;
+    }
+    EXPECT_TRUE(emulator.WaitForOutput("not reading its answers")) << emulator.Output();
+    close(greedy);
+
+    const int32_t h = OpenClientSocket("127.0.0.1", emulator.port());
+    ASSERT_GT(h, 0);
+    EXPECT_TRUE(CallClock(h, 24));
+    ClosePortHandle(h);
 }
 
 TEST_F(EmulatorTest, KeepsServingAfterStandardInputEndsAndStopsOnSigterm) {

@@ -23,7 +23,9 @@ std::uint32_t ReadU32(const std::uint8_t *p) {
 bool EncodeFrame(const Frame &frame, std::vector<std::uint8_t> &out) {
     if (frame.payload.size() > kMaxPayload) return false;
     const std::size_t start = out.size();
-    out.reserve(start + kHeaderSize + frame.payload.size() + kTrailerSize);
+    // Reserve only for a fresh buffer: reserving the exact size on every
+    // append would defeat the vector's growth and copy the buffer each time.
+    if (start == 0) out.reserve(kHeaderSize + frame.payload.size() + kTrailerSize);
     ByteWriter w(out);
     w.U8(kStart0);
     w.U8(kStart1);
