@@ -6,40 +6,18 @@
 #include "core/sdk.h"
 #include "core/text_codec.h"
 #include "pages/basic_page.h"
+#include "pages/name_list_page.h"
+#include "pages/online_trade_page.h"
+#include "pages/records_page.h"
+#include "pages/swipe_page.h"
+#include "pages/time_slot_page.h"
+#include "pages/upload_page.h"
+#include "pages/water_page.h"
 #include "ui_main_window.h"
 
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
-
-#if __has_include("pages/swipe_page.h")
-#include "pages/swipe_page.h"
-#define TALLYDESK_HAVE_SWIPE_PAGE 1
-#endif
-#if __has_include("pages/records_page.h")
-#include "pages/records_page.h"
-#define TALLYDESK_HAVE_RECORDS_PAGE 1
-#endif
-#if __has_include("pages/name_list_page.h")
-#include "pages/name_list_page.h"
-#define TALLYDESK_HAVE_NAME_LIST_PAGE 1
-#endif
-#if __has_include("pages/time_slot_page.h")
-#include "pages/time_slot_page.h"
-#define TALLYDESK_HAVE_TIME_SLOT_PAGE 1
-#endif
-#if __has_include("pages/upload_page.h")
-#include "pages/upload_page.h"
-#define TALLYDESK_HAVE_UPLOAD_PAGE 1
-#endif
-#if __has_include("pages/online_trade_page.h")
-#include "pages/online_trade_page.h"
-#define TALLYDESK_HAVE_ONLINE_TRADE_PAGE 1
-#endif
-#if __has_include("pages/water_page.h")
-#include "pages/water_page.h"
-#define TALLYDESK_HAVE_WATER_PAGE 1
-#endif
 
 using namespace tallydesk;
 
@@ -50,42 +28,16 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
+    // The eight pages in their order; each takes the window as its context
+    // when it offers setContext().
     basicPage_ = addPage<BasicPage>(QStringLiteral("基础设置"));
-#ifdef TALLYDESK_HAVE_SWIPE_PAGE
     addPage<SwipePage>(QStringLiteral("刷卡设置"));
-#else
-    addMissingPage(QStringLiteral("TabSheet2"), QStringLiteral("刷卡设置"));
-#endif
-#ifdef TALLYDESK_HAVE_RECORDS_PAGE
     addPage<RecordsPage>(QStringLiteral("采集数据"));
-#else
-    addMissingPage(QStringLiteral("TabSheet3"), QStringLiteral("采集数据"));
-#endif
-#ifdef TALLYDESK_HAVE_NAME_LIST_PAGE
     addPage<NameListPage>(QStringLiteral("名单管理"));
-#else
-    addMissingPage(QStringLiteral("TabSheet4"), QStringLiteral("名单管理"));
-#endif
-#ifdef TALLYDESK_HAVE_TIME_SLOT_PAGE
     addPage<TimeSlotPage>(QStringLiteral("时段消费模式"));
-#else
-    addMissingPage(QStringLiteral("TabSheet5"), QStringLiteral("时段消费模式"));
-#endif
-#ifdef TALLYDESK_HAVE_UPLOAD_PAGE
     addPage<UploadPage>(QStringLiteral("主动上传"));
-#else
-    addMissingPage(QStringLiteral("TabSheet6"), QStringLiteral("主动上传"));
-#endif
-#ifdef TALLYDESK_HAVE_ONLINE_TRADE_PAGE
     addPage<OnlineTradePage>(QStringLiteral("联机交易"));
-#else
-    addMissingPage(QStringLiteral("TabSheet7"), QStringLiteral("联机交易"));
-#endif
-#ifdef TALLYDESK_HAVE_WATER_PAGE
     addPage<WaterPage>(QStringLiteral("水控机"));
-#else
-    addMissingPage(QStringLiteral("TabSheet10"), QStringLiteral("水控机"));
-#endif
 
     // Pop-up menu of the privilege-group list.
     PopupMenu1 = new QMenu(this);
@@ -121,13 +73,6 @@ template <typename Page> Page *TForm1::addPage(const QString &caption)
         page->setContext(this);
     ui->PageControl1->addTab(page, caption);
     return page;
-}
-
-void TForm1::addMissingPage(const QString &name, const QString &caption)
-{
-    auto *page = new QWidget(ui->PageControl1);
-    page->setObjectName(name);
-    ui->PageControl1->addTab(page, caption);
 }
 
 QTabWidget *TForm1::pageControl() const

@@ -51,7 +51,6 @@ public:
 
 private:
     template <typename Page> Page *addPage(const QString &caption);
-    void addMissingPage(const QString &name, const QString &caption);
 
     std::unique_ptr<Ui::TForm1> ui;
     QMenu *PopupMenu1 = nullptr;

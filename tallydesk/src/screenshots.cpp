@@ -1,6 +1,8 @@
 #include "screenshots.h"
 
 #include "core/dialogs.h"
+#include "dialogs/clock_dialog.h"
+#include "dialogs/edit_dialog.h"
 #include "main_window.h"
 
 #include <QAbstractButton>
@@ -13,14 +15,6 @@
 #include <QThread>
 #include <cstdio>
 
-#if __has_include("dialogs/clock_dialog.h")
-#include "dialogs/clock_dialog.h"
-#define TALLYDESK_HAVE_CLOCK_DIALOG 1
-#endif
-#if __has_include("dialogs/edit_dialog.h")
-#include "dialogs/edit_dialog.h"
-#define TALLYDESK_HAVE_EDIT_DIALOG 1
-#endif
 
 namespace tallydesk {
 
@@ -97,12 +91,8 @@ int takeScreenshots(TForm1 &window, const QString &folder, int port)
         ok = save(&window, dir.filePath(name)) && ok;
     }
     pages->setCurrentIndex(0);
-#ifdef TALLYDESK_HAVE_CLOCK_DIALOG
     ok = saveDialog<TfrmDlgClock>(window, dir.filePath(QStringLiteral("dialog-TfrmDlgClock.png"))) && ok;
-#endif
-#ifdef TALLYDESK_HAVE_EDIT_DIALOG
     ok = saveDialog<TfrmEdit>(window, dir.filePath(QStringLiteral("dialog-TfrmEdit.png"))) && ok;
-#endif
     if (port > 0)
         window.findChild<QAbstractButton *>(QStringLiteral("btnDisConnect"))->click();
     setDialogs(previous);

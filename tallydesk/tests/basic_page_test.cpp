@@ -120,6 +120,11 @@ struct ClockCase {
     const char *shown;
 };
 
+void PrintTo(const ClockCase &c, std::ostream *os)
+{
+    *os << c.shown;
+}
+
 class ReadTime : public BasicPageTest, public ::testing::WithParamInterface<ClockCase> {};
 
 TEST_P(ReadTime, ShowsTheTerminalClock)
@@ -168,6 +173,11 @@ struct ClockIdCase {
     int32_t sent; // 0: refused
 };
 
+void PrintTo(const ClockIdCase &c, std::ostream *os)
+{
+    *os << '"' << c.text << '"';
+}
+
 class ChangeDeviceNumber : public BasicPageTest, public ::testing::WithParamInterface<ClockIdCase> {};
 
 TEST_P(ChangeDeviceNumber, SendsOnlyNumbersAboveZero)
@@ -210,6 +220,11 @@ struct InfoCase {
     int32_t cardFormat;
     const char *text;
 };
+
+void PrintTo(const InfoCase &c, std::ostream *os)
+{
+    *os << "model " << c.model << " version " << c.version;
+}
 
 class DeviceInformation : public BasicPageTest, public ::testing::WithParamInterface<InfoCase> {};
 

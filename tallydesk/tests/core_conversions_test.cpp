@@ -20,6 +20,11 @@ struct IntCase {
     int32_t value;
 };
 
+void PrintTo(const IntCase &c, std::ostream *os)
+{
+    *os << '"' << c.text << '"';
+}
+
 class IntegerText : public ::testing::TestWithParam<IntCase> {};
 
 TEST_P(IntegerText, ParsesLikeTheRuntime)
@@ -78,6 +83,11 @@ struct FloatCase {
     const char *money;
 };
 
+void PrintTo(const FloatCase &c, std::ostream *os)
+{
+    *os << c.general;
+}
+
 class FloatFormats : public ::testing::TestWithParam<FloatCase> {};
 
 TEST_P(FloatFormats, GeneralAndMoney)
@@ -118,6 +128,11 @@ struct DayCase {
     double days;
     const char *text;
 };
+
+void PrintTo(const DayCase &c, std::ostream *os)
+{
+    *os << c.text;
+}
 
 class DayCounts : public ::testing::TestWithParam<DayCase> {};
 

@@ -162,6 +162,11 @@ struct RefusedCase {
     const char *message;
 };
 
+void PrintTo(const RefusedCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
 class RefusedConnect : public MainWindow, public ::testing::WithParamInterface<RefusedCase> {};
 
 TEST_P(RefusedConnect, ShowsTheMessageWithoutCallingTheLibrary)
@@ -213,6 +218,11 @@ struct OpenCase {
     const char *callClock;
 };
 
+void PrintTo(const OpenCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
 class AcceptedConnect : public MainWindow, public ::testing::WithParamInterface<OpenCase> {};
 
 TEST_P(AcceptedConnect, OpensCallsAndReadsTheClock)
@@ -261,6 +271,11 @@ struct FailureCase {
     bool readClock;
     std::vector<std::string> calls;
 };
+
+void PrintTo(const FailureCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class FailedConnect : public MainWindow, public ::testing::WithParamInterface<FailureCase> {};
 

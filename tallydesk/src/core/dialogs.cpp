@@ -18,24 +18,31 @@ QWidget *owner()
     return QApplication::activeWindow();
 }
 
+// The texts carry "\r\n" line ends; the box shows plain line breaks.
+QString shown(const QString &text)
+{
+    QString lines = text;
+    return lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
 class MessageBoxDialogs final : public Dialogs {
 public:
     void message(const QString &text) override
     {
-        QMessageBox::information(owner(), title(), text);
+        QMessageBox::information(owner(), title(), shown(text));
     }
     void warning(const QString &text) override
     {
-        QMessageBox::warning(owner(), title(), text);
+        QMessageBox::warning(owner(), title(), shown(text));
     }
     bool question(const QString &text, const QString &caption) override
     {
-        return QMessageBox::question(owner(), caption.isEmpty() ? title() : caption, text,
+        return QMessageBox::question(owner(), caption.isEmpty() ? title() : caption, shown(text),
                                      QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     }
     void conversionError(const QString &text) override
     {
-        QMessageBox::critical(owner(), title(), text);
+        QMessageBox::critical(owner(), title(), shown(text));
     }
 };
 
