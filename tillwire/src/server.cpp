@@ -137,31 +137,47 @@ void TTCPOnLineSvr::StopListener() {
 }
 
 void TTCPOnLineSvr::ListenLoop() {
-    // The platform component's receive buffer: 8192 bytes; the handler takes
-    // at most the first 1025.
-    uint8_t buffer[8192];
+    // Datagrams waiting together are handed over together: the loading
+    // thread handles them one after another, in arrival order, in one call,
+    // and the listener waits until it has. Only the first 1025 bytes of a
+    // datagram are used, so each buffer holds that much and a little more.
+    constexpr unsigned kBatch = 32;
+    constexpr std::size_t kSlot = 2048;
+    std::vector<uint8_t> buffers(kBatch * kSlot);
+    sockaddr_in from[kBatch];
+    iovec iov[kBatch];
+    mmsghdr msgs[kBatch];
     struct Hand {
         TTCPOnLineSvr* server;
-        const uint8_t* data;
-        std::size_t length;
-        TPeer peer;
+        mmsghdr* msgs;
+        sockaddr_in* from;
+        int count;
         void operator()() {
-            if (server->accepting_) server->OnIdUDPServerRead(data, length, peer);
+            for (int i = 0; i < count && server->accepting_; ++i) {
+                if (msgs[i].msg_hdr.msg_namelen < sizeof(sockaddr_in) || from[i].sin_family != AF_INET) continue;
+                server->OnIdUDPServerRead(static_cast<const uint8_t*>(msgs[i].msg_hdr.msg_iov->iov_base),
+                                          msgs[i].msg_len, TPeer::From(from[i]));
+            }
         }
     };
     while (true) {
-        sockaddr_in from{};
-        socklen_t fromLen = sizeof from;
-        const ssize_t n = recvfrom(socket_, buffer, sizeof buffer, MSG_DONTWAIT,
-                                   reinterpret_cast<sockaddr*>(&from), &fromLen);
-        if (n >= 0) {
-            if (fromLen < sizeof from || from.sin_family != AF_INET) continue;
-            Hand hand{this, buffer, static_cast<std::size_t>(n), TPeer::From(from)};
+        for (unsigned i = 0; i < kBatch; ++i) {
+            iov[i].iov_base = buffers.data() + i * kSlot;
+            iov[i].iov_len = kSlot;
+            std::memset(&msgs[i], 0, sizeof msgs[i]);
+            msgs[i].msg_hdr.msg_name = &from[i];
+            msgs[i].msg_hdr.msg_namelen = sizeof from[i];
+            msgs[i].msg_hdr.msg_iov = &iov[i];
+            msgs[i].msg_hdr.msg_iovlen = 1;
+        }
+        const int n = recvmmsg(socket_, msgs, kBatch, MSG_DONTWAIT, nullptr);
+        if (n > 0) {
+            Hand hand{this, msgs, from, n};
             if (!library.Queue.Invoke(hand)) break;  // the queue is closed: unloading
             continue;
         }
-        if (errno == EINTR) continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != ECONNREFUSED) {
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != ECONNREFUSED) {
             // Unexpected socket failure: keep the thread alive but do not spin.
             pollfd w{wakeFd_, POLLIN, 0};
             if (poll(&w, 1, 10) > 0) break;

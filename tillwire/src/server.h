@@ -71,12 +71,14 @@ private:
 };
 
 // Settles accepted trades: reports each to the host once confirmed, or once
-// 10 seconds passed without confirmation, and frees it.
+// 10 seconds passed without confirmation, and frees it. One pass settles
+// every request that has an outcome, the most recently queued first, in one
+// call on the loading thread.
 class TClearThread final : public TWorkerThread {
 public:
     TClearThread(TTCPOnLineSvr& server, int pauseMs);
     ~TClearThread() override;
-    // One pass; true when it settled a request.
+    // One pass; true when it settled at least one request.
     bool Pass();
     bool IsExpired(const TTradeRequest& request) const;
 
@@ -86,10 +88,16 @@ protected:
 private:
     void NotifyConfirmed();
     void NotifyExpired();
+    struct Settled {
+        TTradeRequest* request;
+        bool confirmed;
+    };
     TTCPOnLineSvr& server_;
     int pauseMs_;
     uint8_t FResultFlag = 0;
     TTradeRequest* FCurrent = nullptr;
+    std::vector<Settled> settled_;        // this pass's outcomes, latest first
+    std::vector<TTradeRequest*> removing_;
 };
 
 // Watches the device table and reports a terminal offline once, when its

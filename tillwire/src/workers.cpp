@@ -60,47 +60,59 @@ void TClearThread::NotifyExpired() {
 }
 
 bool TClearThread::Pass() {
-    enum class Outcome { None, Confirmed, Expired } outcome = Outcome::None;
     OnlineLibrary& library = server_.library;
+    settled_.clear();
     {
         std::lock_guard<std::mutex> lock(library.PendingLock);
         try {
-            // From the most recently queued down: one request per pass.
+            // From the most recently queued down: every request with an
+            // outcome is settled in this pass, the latest first.
             for (auto it = server_.PendingList.rbegin(); it != server_.PendingList.rend(); ++it) {
-                FResultFlag = 0;
-                FCurrent = *it;
-                if (FCurrent->Confirmed != 0) {
-                    outcome = Outcome::Confirmed;
-                    break;
-                }
-                if (IsExpired(*FCurrent)) {
-                    outcome = Outcome::Expired;
-                    break;
-                }
+                TTradeRequest* request = *it;
+                if (request->Confirmed != 0) settled_.push_back({request, true});
+                else if (IsExpired(*request)) settled_.push_back({request, false});
             }
         } catch (const std::exception& e) {
-            outcome = Outcome::None;
             library.WriteLog(kLogClearThread, e.what());
         }
     }
-    if (outcome == Outcome::None) return false;
+    if (settled_.empty()) return false;
 
+    // The host hears of them on the loading thread while this thread waits;
+    // no lock is held meanwhile. A request whose report failed stays in the
+    // list and is reported again in a later pass.
+    std::size_t reported = 0;
+    auto notify = [this, &library, &reported] {
+        for (const Settled& s : settled_) {
+            FResultFlag = 0;
+            FCurrent = s.request;
+            try {
+                if (s.confirmed) NotifyConfirmed();
+                else NotifyExpired();
+            } catch (const std::exception& e) {
+                library.WriteLog(kLogClearThread2, e.what());
+                return;
+            } catch (...) {
+                library.WriteLog(kLogClearThread2, "unknown failure");
+                return;
+            }
+            ++reported;
+        }
+    };
+    if (!library.Queue.Invoke(notify)) return false;  // unloading
+    FCurrent = nullptr;
     try {
-        // The host hears of it on the loading thread while this thread waits;
-        // no lock is held meanwhile.
-        auto notify = [this, outcome] {
-            if (outcome == Outcome::Confirmed) NotifyConfirmed();
-            else NotifyExpired();
-        };
-        if (!library.Queue.Invoke(notify)) return false;  // unloading
+        removing_.clear();
+        for (std::size_t i = 0; i < reported; ++i) removing_.push_back(settled_[i].request);
+        std::sort(removing_.begin(), removing_.end());
         std::lock_guard<std::mutex> lock(library.PendingLock);
         auto& list = server_.PendingList;
-        const auto it = std::find(list.begin(), list.end(), FCurrent);
-        if (it != list.end()) {
-            list.erase(it);
-            delete FCurrent;
-        }
-        FCurrent = nullptr;
+        list.erase(std::remove_if(list.begin(), list.end(),
+                                  [this](TTradeRequest* r) {
+                                      return std::binary_search(removing_.begin(), removing_.end(), r);
+                                  }),
+                   list.end());
+        for (TTradeRequest* r : removing_) delete r;
     } catch (const std::exception& e) {
         library.WriteLog(kLogClearThread2, e.what());
     }
@@ -109,9 +121,8 @@ bool TClearThread::Pass() {
 
 void TClearThread::Execute() {
     while (!Terminated()) {
-        // A pass that settled a request is followed at once by the next, so
-        // that the list keeps pace with the trades; an idle pass pauses.
-        if (!Pass()) Pause(pauseMs_);
+        Pass();
+        Pause(pauseMs_);
     }
 }
 

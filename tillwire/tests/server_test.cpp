@@ -338,25 +338,50 @@ TEST_F(ServerTest, ExpiryCountsAcrossTheTickWrapAround) {
     EXPECT_EQ(host.results.at(0).confirmed, 0);
 }
 
-TEST_F(ServerTest, LaterQueuedSettledTradeGoesFirstOnePerPass) {
+TEST_F(ServerTest, OnePassSettlesEveryOutcomeLaterQueuedFirst) {
     uint32_t serial = 1;
     host.answer = [&](const TTradeRequest&, TTradeAnswer& a) {
         a.TradeSerial = serial++;
         return uint8_t{1};
     };
-    Receive(terminal::TradeRequest({}));  // serial 1
-    Receive(terminal::TradeRequest({}));  // serial 2
-    Receive(terminal::TradeRequest({}));  // serial 3, stays unsettled
+    Receive(terminal::TradeRequest({}));  // serial 1, confirmed
+    Receive(terminal::TradeRequest({}));  // serial 2, stays unsettled
+    clock.Advance(5000);
+    Receive(terminal::TradeRequest({}));  // serial 3, confirmed
+    Receive(terminal::TradeRequest({}));  // serial 4, stays unsettled
     Receive(terminal::Confirmation(5, 1));
-    Receive(terminal::Confirmation(5, 2));
-    EXPECT_TRUE(clear->Pass());
-    ASSERT_EQ(host.results.size(), 1u);
-    EXPECT_EQ(host.results[0].request.TradeSerial, 2u);
+    Receive(terminal::Confirmation(5, 3));
     EXPECT_TRUE(clear->Pass());
     ASSERT_EQ(host.results.size(), 2u);
+    EXPECT_EQ(host.results[0].request.TradeSerial, 3u);
     EXPECT_EQ(host.results[1].request.TradeSerial, 1u);
     EXPECT_FALSE(clear->Pass());
+    EXPECT_EQ(server->PendingCount(), 2u);
+
+    clock.Advance(5001);  // serial 2 expired, serial 4 not yet
+    EXPECT_TRUE(clear->Pass());
+    ASSERT_EQ(host.results.size(), 3u);
+    EXPECT_EQ(host.results[2].request.TradeSerial, 2u);
+    EXPECT_EQ(host.results[2].confirmed, 0);
+    const auto left = server->PendingSnapshot();
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].TradeSerial, 4u);
+}
+
+TEST_F(ServerTest, ReportThatFailedIsRepeatedInALaterPass) {
+    Receive(terminal::TradeRequest({}));
+    Receive(terminal::Confirmation(5, 1000));
+    int calls = 0;
+    host.onResult = [&] {
+        if (++calls == 1) throw std::runtime_error(" host broke");
+    };
+    EXPECT_TRUE(clear->Pass());
     EXPECT_EQ(server->PendingCount(), 1u);
+    EXPECT_TRUE(clear->Pass());
+    EXPECT_EQ(server->PendingCount(), 0u);
+    EXPECT_EQ(calls, 2);
+    const std::string log = testing::ReadFile(std::filesystem::path(library->Log.FileFor(clock.Now())));
+    EXPECT_EQ(log, "2020-05-19 09:30:00.000: ClearThread2 Error host broke\r\n");
 }
 
 TEST_F(ServerTest, WithoutResultCallbackTradesAreStillRemoved) {
@@ -365,7 +390,6 @@ TEST_F(ServerTest, WithoutResultCallbackTradesAreStillRemoved) {
     Receive(terminal::TradeRequest({}));
     Receive(terminal::Confirmation(5, 1000));
     clock.Advance(10001);
-    EXPECT_TRUE(clear->Pass());
     EXPECT_TRUE(clear->Pass());
     EXPECT_EQ(server->PendingCount(), 0u);
     EXPECT_TRUE(host.results.empty());
