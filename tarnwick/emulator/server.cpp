@@ -33,7 +33,9 @@ void OnSignal(int) {
 
 void SetNonBlocking(int fd) { fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK); }
 
-bool IsLoopback(const sockaddr_storage &ss) {
+} // namespace
+
+bool IsLoopbackPeer(const sockaddr_storage &ss) {
     if (ss.ss_family == AF_INET) {
         const auto *v4 = reinterpret_cast<const sockaddr_in *>(&ss);
         return (ntohl(v4->sin_addr.s_addr) >> 24) == 127;
@@ -45,6 +47,8 @@ bool IsLoopback(const sockaddr_storage &ss) {
     }
     return false;
 }
+
+namespace {
 
 std::string AddressText(const sockaddr_storage &ss) {
     char host[INET6_ADDRSTRLEN] = "?";
@@ -111,7 +115,7 @@ bool Server::Listen(std::string &error) {
         error = "--listen: not a numeric address: " + options_.listen;
         return false;
     }
-    if (!IsLoopback(ss) && !options_.allowLan) {
+    if (!IsLoopbackPeer(ss) && !options_.allowLan) {
         error = "refusing to listen on " + options_.listen + ": not a loopback address (use --allow-lan)";
         return false;
     }
@@ -163,7 +167,7 @@ void Server::After(std::chrono::milliseconds delay, std::function<void()> fn) {
 
 bool Server::PeerAllowed(const sockaddr_storage &addr, std::string &name) const {
     name = AddressText(addr);
-    return options_.allowLan || IsLoopback(addr);
+    return options_.allowLan || IsLoopbackPeer(addr);
 }
 
 void Server::Accept() {

@@ -22,6 +22,9 @@ namespace tarnwick::emulator {
 
 using SteadyClock = std::chrono::steady_clock;
 
+// True for peers in 127.0.0.0/8, ::1 and IPv4-mapped 127.x addresses.
+bool IsLoopbackPeer(const sockaddr_storage &addr);
+
 class Server {
 public:
     Server(Terminal &terminal, const Options &options);

@@ -1,10 +1,15 @@
 // The emulated terminal on its own: addressing, the answer to each kind of
-// bad request, and the clock kept as an offset from the host's.
+// bad request, the clock kept as an offset from the host's, and which peers
+// count as loopback.
 
 #include "link/ole_time.h"
+#include "server.h"
 #include "terminal.h"
 
 #include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
 
 namespace tarnwick::emulator {
 namespace {
@@ -115,6 +120,32 @@ TEST(ClockText, ParsesOnlyRealDateTimes) {
                             "20240-03-07 09:05:03"})
         EXPECT_FALSE(ParseClock(bad)) << bad;
     EXPECT_EQ(FormatClock({2024, 3, 7, 9, 5, 3, 999}), "2024-03-07 09:05:03");
+}
+
+} // namespace
+} // namespace tarnwick::emulator
+
+namespace tarnwick::emulator {
+namespace {
+
+sockaddr_storage Address(const char *text) {
+    sockaddr_storage ss{};
+    auto *v4 = reinterpret_cast<sockaddr_in *>(&ss);
+    auto *v6 = reinterpret_cast<sockaddr_in6 *>(&ss);
+    if (inet_pton(AF_INET, text, &v4->sin_addr) == 1)
+        v4->sin_family = AF_INET;
+    else if (inet_pton(AF_INET6, text, &v6->sin6_addr) == 1)
+        v6->sin6_family = AF_INET6;
+    return ss;
+}
+
+// The emulator accepts a connection only from these peers unless --allow-lan.
+TEST(PeerAddress, OnlyLoopbackCounts) {
+    for (const char *yes : {"127.0.0.1", "127.255.3.4", "::1", "::ffff:127.0.0.1"})
+        EXPECT_TRUE(IsLoopbackPeer(Address(yes))) << yes;
+    for (const char *no : {"10.0.0.1", "192.0.2.1", "0.0.0.0", "128.0.0.1", "::", "::ffff:10.0.0.1", "2001:db8::1",
+                           "fe80::1"})
+        EXPECT_FALSE(IsLoopbackPeer(Address(no))) << no;
 }
 
 } // namespace
