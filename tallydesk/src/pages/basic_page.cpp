@@ -10,6 +10,7 @@
 
 #include <QEvent>
 #include <QListWidget>
+#include <QStyle>
 
 using namespace tallydesk;
 
@@ -24,6 +25,9 @@ BasicPage::BasicPage(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui:
     // The anti-NFC sector box starts showing "14" with no item selected.
     ui->cbSector->setCurrentIndex(-1);
     ui->cbSector->setEditText(QStringLiteral("14"));
+    // Items flow top to bottom and wrap into columns (not settable in the
+    // form file).
+    ui->lstGroups->setWrapping(true);
     ui->lstGroups->viewport()->installEventFilter(this);
 
     onClick(ui->Button1, this, &BasicPage::Button1Click);
@@ -153,11 +157,14 @@ void BasicPage::InvertGroups()
 bool BasicPage::eventFilter(QObject *watched, QEvent *event)
 {
     // lstGroups lays its items out in a fixed number of columns: the column
-    // width follows the list's width.
+    // width follows the list's width, but never hides a group number.
     if (watched == ui->lstGroups->viewport() && event->type() == QEvent::Resize) {
-        const int width = ui->lstGroups->viewport()->width() / kGroupColumns;
-        const int height = ui->lstGroups->fontMetrics().height() + 3;
-        ui->lstGroups->setGridSize(QSize(qMax(width, 24), height));
+        QListWidget *list = ui->lstGroups;
+        const QFontMetrics metrics = list->fontMetrics();
+        const int needed = list->style()->pixelMetric(QStyle::PM_IndicatorWidth) +
+                           metrics.horizontalAdvance(QStringLiteral("255")) + 14;
+        const int width = qMax(list->viewport()->width() / kGroupColumns, needed);
+        list->setGridSize(QSize(width, metrics.height() + 2));
     }
     return QWidget::eventFilter(watched, event);
 }
