@@ -151,7 +151,7 @@ std::vector<TTOnlineClock> ParseClockText(const char* text, double now) {
         clock.ClockNo = static_cast<uint32_t>(StrToIntDef(fields.size() > 0 ? fields[0] : "", 0));
         if (fields.size() > 1) {
             const std::size_t n = std::min<std::size_t>(fields[1].size(), sizeof clock.IP - 1);
-            std::memcpy(clock.IP, fields[1].data(), n);
+            if (n > 0) std::memcpy(clock.IP, fields[1].data(), n);
         }
         clock.Port = static_cast<uint32_t>(StrToIntDef(fields.size() > 2 ? fields[2] : "", 4001));
         clock.Online = 0;

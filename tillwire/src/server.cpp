@@ -412,7 +412,7 @@ std::size_t TTCPOnLineSvr::BuildReply(const char* cardNo, int32_t resultCode, st
             // Room for the frame around it: at most 1025 - 8 - 8 - 2 text bytes.
             const std::size_t room = kFrameBufferSize - 8 - kAddressSize - 2;
             const std::size_t k = std::min(text.size(), room);
-            std::memcpy(params + 1, text.data(), k);
+            if (k > 0) std::memcpy(params + 1, text.data(), k);
             params[1 + k] = 0;
             count = k + 2;
         } else {
