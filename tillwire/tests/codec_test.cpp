@@ -122,7 +122,7 @@ TEST_P(DecodeRejects, NothingDecoded) {
     // A heap copy of exactly the datagram, so that a read past it is caught
     // by the address sanitizer.
     auto* exact = new uint8_t[datagram.size() ? datagram.size() : 1];
-    std::memcpy(exact, datagram.data(), datagram.size());
+    if (!datagram.empty()) std::memcpy(exact, datagram.data(), datagram.size());
     Decoded d;
     DecodeFrame(exact, datagram.size(), d.data, d.len, d.address, d.addrCode);
     delete[] exact;

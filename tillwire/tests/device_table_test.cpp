@@ -38,8 +38,8 @@ TEST_P(ClockText, BuildsTheTable) {
         ASSERT_LT(strnlen(c.IP, sizeof c.IP), sizeof c.IP);
         got.push_back({c.ClockNo, c.IP, c.Port});
         EXPECT_EQ(c.Online, 0);
-        EXPECT_EQ(c.Notified, 0u);
-        EXPECT_EQ(c.OnlineTime, now);
+        EXPECT_EQ(+c.Notified, 0u);
+        EXPECT_EQ(+c.OnlineTime, now);
     }
     EXPECT_EQ(got, GetParam().expected);
 }
@@ -132,11 +132,11 @@ TEST(DeviceTable, LivenessTransitions) {
     TTOnlineClock e;
     ASSERT_TRUE(table.Get(0, e));
     EXPECT_EQ(e.Online, 0);
-    EXPECT_EQ(e.Notified, 1u);
+    EXPECT_EQ(+e.Notified, 1u);
     EXPECT_TRUE(table.MarkHeard(0, t0 + 901 * second));  // online again
     ASSERT_TRUE(table.Get(0, e));
     EXPECT_EQ(e.Online, 1);
-    EXPECT_EQ(e.Notified, 0u);
+    EXPECT_EQ(+e.Notified, 0u);
     EXPECT_FALSE(table.MarkHeard(5, t0));
     EXPECT_FALSE(table.MarkOfflineIfDue(5, 1, t0));
 }

@@ -74,7 +74,7 @@ void TILLWIRE_CALL OnRequest(TTradeRequest* r, TTradeAnswer* a, uint8_t* accept)
 }
 void TILLWIRE_CALL OnResult(TTradeRequest* r, int32_t confirmed, uint8_t* flag) {
     Check();
-    g_seen->results.emplace_back(r->TradeSerial, confirmed);
+    g_seen->results.emplace_back(+r->TradeSerial, confirmed);
     *flag = 1;
 }
 void TILLWIRE_CALL OnState(uint32_t clockNo, int32_t state) {
@@ -137,7 +137,7 @@ TEST_F(EndToEnd, TradeAnsweredByteForByteConfirmedAndReported) {
     EXPECT_EQ(*reply, expected);
 
     ASSERT_EQ(seen.requests.size(), 1u);
-    EXPECT_EQ(seen.requests[0].Amount, 1250u);
+    EXPECT_EQ(+seen.requests[0].Amount, 1250u);
     EXPECT_STREQ(seen.requests[0].DeviceIP, "127.0.0.1");
     EXPECT_EQ(seen.states, (std::vector<std::pair<uint32_t, int32_t>>{{5, 0}}));
 

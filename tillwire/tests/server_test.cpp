@@ -100,13 +100,13 @@ TEST_F(ServerTest, AcceptedRequestIsAnsweredByteForByteAndQueued) {
     ASSERT_EQ(host.requests.size(), 1u);
     const TTradeRequest& r = host.requests[0];
     EXPECT_STREQ(r.DeviceIP, "127.0.0.1");
-    EXPECT_EQ(r.ClockNo, 5u);
+    EXPECT_EQ(+r.ClockNo, 5u);
     EXPECT_STREQ(r.CardNo, "0011223344556677");
-    EXPECT_EQ(r.MachineNo, 5u);
-    EXPECT_EQ(r.Aux1, 1u);
-    EXPECT_EQ(r.Aux2, 2u);
-    EXPECT_EQ(r.Aux3, 3u);
-    EXPECT_EQ(r.Amount, 100u);
+    EXPECT_EQ(+r.MachineNo, 5u);
+    EXPECT_EQ(+r.Aux1, 1u);
+    EXPECT_EQ(+r.Aux2, 2u);
+    EXPECT_EQ(+r.Aux3, 3u);
+    EXPECT_EQ(+r.Amount, 100u);
     EXPECT_EQ(r.Confirmed, 0);
     EXPECT_EQ(r.ExtraText[0], 0);
 
@@ -125,8 +125,8 @@ TEST_F(ServerTest, AcceptedRequestIsAnsweredByteForByteAndQueued) {
 
     const auto pending = server->PendingSnapshot();
     ASSERT_EQ(pending.size(), 1u);
-    EXPECT_EQ(pending[0].TradeSerial, 0x01020304u);
-    EXPECT_EQ(pending[0].QueuedTick, clock.Tick());
+    EXPECT_EQ(+pending[0].TradeSerial, 0x01020304u);
+    EXPECT_EQ(+pending[0].QueuedTick, clock.Tick());
     EXPECT_STREQ(pending[0].ExtraText, "note");
     EXPECT_FALSE(LogWritten());
 }
@@ -353,19 +353,19 @@ TEST_F(ServerTest, OnePassSettlesEveryOutcomeLaterQueuedFirst) {
     Receive(terminal::Confirmation(5, 3));
     EXPECT_TRUE(clear->Pass());
     ASSERT_EQ(host.results.size(), 2u);
-    EXPECT_EQ(host.results[0].request.TradeSerial, 3u);
-    EXPECT_EQ(host.results[1].request.TradeSerial, 1u);
+    EXPECT_EQ(+host.results[0].request.TradeSerial, 3u);
+    EXPECT_EQ(+host.results[1].request.TradeSerial, 1u);
     EXPECT_FALSE(clear->Pass());
     EXPECT_EQ(server->PendingCount(), 2u);
 
     clock.Advance(5001);  // serial 2 expired, serial 4 not yet
     EXPECT_TRUE(clear->Pass());
     ASSERT_EQ(host.results.size(), 3u);
-    EXPECT_EQ(host.results[2].request.TradeSerial, 2u);
+    EXPECT_EQ(+host.results[2].request.TradeSerial, 2u);
     EXPECT_EQ(host.results[2].confirmed, 0);
     const auto left = server->PendingSnapshot();
     ASSERT_EQ(left.size(), 1u);
-    EXPECT_EQ(left[0].TradeSerial, 4u);
+    EXPECT_EQ(+left[0].TradeSerial, 4u);
 }
 
 TEST_F(ServerTest, ReportThatFailedIsRepeatedInALaterPass) {
