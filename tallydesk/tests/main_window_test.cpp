@@ -133,12 +133,27 @@ TEST_F(MainWindow, EightPagesInOrderFirstActiveAndNotConnected)
     EXPECT_EQ(window->tradeMode(), 0);
     EXPECT_EQ(window->workModel(), 0);
     EXPECT_TRUE(idleButtons());
-    for (const char *memo : {"Memo1", "Memo3", "Memo4"}) {
-        if (auto *box = window->findChild<QPlainTextEdit *>(QString::fromLatin1(memo)))
-            EXPECT_TRUE(box->toPlainText().isEmpty()) << memo;
-    }
     EXPECT_THAT(fake.calls, IsEmpty());
     EXPECT_THAT(dialogs.shown, IsEmpty());
+}
+
+TEST_F(MainWindow, CreationEmptiesTheLogsAndResetsPagesAndGroups)
+{
+    QTabWidget *pages = find<QTabWidget>("PageControl1");
+    QListWidget *groups = find<QListWidget>("lstGroups");
+    for (const char *memo : {"Memo1", "Memo3", "Memo4"})
+        find<QPlainTextEdit>(memo)->setPlainText(QStringLiteral("left over"));
+    pages->setCurrentIndex(5);
+    groups->item(9)->setCheckState(Qt::Checked);
+    groups->addItem(QStringLiteral("extra"));
+
+    window->FormCreate();
+    for (const char *memo : {"Memo1", "Memo3", "Memo4"})
+        EXPECT_TRUE(find<QPlainTextEdit>(memo)->toPlainText().isEmpty()) << memo;
+    EXPECT_EQ(pages->currentIndex(), 0);
+    ASSERT_EQ(groups->count(), 256);
+    EXPECT_EQ(groups->item(9)->checkState(), Qt::Unchecked);
+    EXPECT_TRUE(idleButtons());
 }
 
 TEST_F(MainWindow, PrivilegeGroupListHolds256UntickedGroups)
