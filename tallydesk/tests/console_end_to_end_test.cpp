@@ -3,7 +3,7 @@
 // connect, the top row of "基础设置", disconnect; and a terminal that does
 // not answer.
 #include "core/clock.h"
-#include "emulator.h"
+#include "emulator_process.h"
 #include "main_window.h"
 #include "recording_dialogs.h"
 
@@ -15,9 +15,11 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 using namespace tallydesk;
-using tallydesk::testing::Emulator;
+using tarnwick::testing::EmulatorProcess;
 using tallydesk::testing::RecordingDialogs;
 
 namespace {
@@ -27,13 +29,13 @@ enum class Link { Tcp, Serial };
 class EndToEnd : public ::testing::TestWithParam<Link> {
 protected:
     RecordingDialogs dialogs;
-    Emulator emulator;
+    EmulatorProcess emulator;
     std::unique_ptr<TForm1> window;
 
     void SetUp() override
     {
         qputenv("TARNWICK_TIMEOUT_MS", "2000");
-        ASSERT_TRUE(emulator.start(startArguments())) << emulator.output().toStdString();
+        ASSERT_TRUE(emulator.Start(startArguments())) << emulator.Output();
         window = std::make_unique<TForm1>();
     }
     void TearDown() override
@@ -41,9 +43,9 @@ protected:
         window.reset();
         setNowSource({});
     }
-    virtual QStringList startArguments() const
+    virtual std::vector<std::string> startArguments() const
     {
-        return GetParam() == Link::Serial ? QStringList{QStringLiteral("--pty")} : QStringList{};
+        return GetParam() == Link::Serial ? std::vector<std::string>{"--pty"} : std::vector<std::string>{};
     }
 
     template <typename T> T *find(const char *name) const
@@ -61,8 +63,8 @@ protected:
         // Never the sample address of the form: loopback first.
         find<QLineEdit>("edtIP")->setText(QStringLiteral("127.0.0.1"));
         if (link == Link::Serial) {
-            ASSERT_FALSE(emulator.ptyPath().isEmpty());
-            qputenv("TARNWICK_COM3", emulator.ptyPath().toLocal8Bit());
+            ASSERT_FALSE(emulator.ptyPath().empty());
+            qputenv("TARNWICK_COM3", QByteArray::fromStdString(emulator.ptyPath()));
             find<QRadioButton>("rbCom")->setChecked(true);
             find<QComboBox>("cbbCom")->setCurrentIndex(2);
             find<QComboBox>("cbbBautRate")->setCurrentIndex(4);
@@ -79,7 +81,7 @@ TEST_P(EndToEnd, ConnectTopRowAndDisconnect)
 {
     aimAtEmulator(GetParam());
     button("btnConnect")->click();
-    ASSERT_EQ(dialogs.shown, QStringList{QStringLiteral("message: 联机成功！")}) << emulator.output().toStdString();
+    ASSERT_EQ(dialogs.shown, QStringList{QStringLiteral("message: 联机成功！")}) << emulator.Output();
     EXPECT_FALSE(button("btnConnect")->isEnabled());
     EXPECT_TRUE(button("btnDisConnect")->isEnabled());
 
@@ -101,7 +103,7 @@ TEST_P(EndToEnd, ConnectTopRowAndDisconnect)
     find<QLineEdit>("edClockId")->setText(QStringLiteral("25"));
     button("Button8")->click();
     EXPECT_EQ(lastMessage(), QStringLiteral("修改机号成功"));
-    EXPECT_TRUE(emulator.command(QStringLiteral("status"), QStringLiteral(", model ")).contains(QStringLiteral("device 25")));
+    EXPECT_TRUE(emulator.Command("status", "device 25,"));
     EXPECT_EQ(find<QLineEdit>("edtClockId")->text(), QStringLiteral("24"));
 
     button("btnDisConnect")->click();
@@ -122,8 +124,7 @@ protected:
     void SetUp() override
     {
         qputenv("TARNWICK_TIMEOUT_MS", "300");
-        ASSERT_TRUE(emulator.start({QStringLiteral("--pty"), QStringLiteral("--mute")}))
-            << emulator.output().toStdString();
+        ASSERT_TRUE(emulator.Start({"--pty", "--mute"})) << emulator.Output();
         window = std::make_unique<TForm1>();
     }
 };
@@ -137,10 +138,10 @@ TEST_P(SilentTerminal, FailsReleasesAndConnectsLater)
     EXPECT_TRUE(button("btnConnect")->isEnabled());
     EXPECT_FALSE(button("btnDisConnect")->isEnabled());
 
-    emulator.command(QStringLiteral("unmute"), QStringLiteral("answering"));
+    ASSERT_TRUE(emulator.Command("unmute", "answering"));
     dialogs.clear();
     button("btnConnect")->click();
-    EXPECT_EQ(dialogs.shown, QStringList{QStringLiteral("message: 联机成功！")}) << emulator.output().toStdString();
+    EXPECT_EQ(dialogs.shown, QStringList{QStringLiteral("message: 联机成功！")}) << emulator.Output();
     button("btnDisConnect")->click();
     EXPECT_EQ(lastMessage(), QStringLiteral("脱机成功！"));
 }

@@ -77,10 +77,12 @@ bool EmulatorProcess::Start(const std::vector<std::string> &extra) {
 
 std::string EmulatorProcess::Output() const { return outPath_.empty() ? std::string() : ReadFile(outPath_); }
 
-bool EmulatorProcess::WaitForOutput(const std::string &text, std::chrono::milliseconds timeout) const {
+bool EmulatorProcess::WaitForOutput(const std::string &text, std::chrono::milliseconds timeout,
+                                    std::size_t from) const {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (std::chrono::steady_clock::now() < deadline) {
-        if (Output().find(text) != std::string::npos) return true;
+        const std::string output = Output();
+        if (output.size() > from && output.find(text, from) != std::string::npos) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return false;
@@ -88,8 +90,9 @@ bool EmulatorProcess::WaitForOutput(const std::string &text, std::chrono::millis
 
 bool EmulatorProcess::Command(const std::string &line, const std::string &expect) {
     const std::string text = line + "\n";
+    const std::size_t from = Output().size();
     if (stdinFd_ < 0 || write(stdinFd_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) return false;
-    return expect.empty() || WaitForOutput(expect);
+    return expect.empty() || WaitForOutput(expect, std::chrono::seconds(10), from);
 }
 
 void EmulatorProcess::CloseInput() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -18,11 +19,14 @@ public:
     // Starts the emulator on 127.0.0.1 with a free port and the extra
     // arguments; true once it printed "ready".
     bool Start(const std::vector<std::string> &args = {});
-    // Types one command and waits until the emulator printed `expect` (when given).
+    // Types one command and waits until the emulator printed `expect` (when
+    // given) after it; what it printed before does not count.
     bool Command(const std::string &line, const std::string &expect = {});
     // Everything the emulator printed so far.
     std::string Output() const;
-    bool WaitForOutput(const std::string &text, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+    // Waits until `text` stands in the output at or after byte `from`.
+    bool WaitForOutput(const std::string &text, std::chrono::milliseconds timeout = std::chrono::seconds(10),
+                       std::size_t from = 0) const;
     void CloseInput();  // end of standard input
     void Kill();  // SIGKILL, as a terminal that loses power
     // Stops it with SIGTERM; returns its exit status (-1 when it had to be killed).
