@@ -3,9 +3,7 @@
 // scripted fake device library.
 #include "core/clock.h"
 #include "core/convert.h"
-#include "fake_sdk.h"
-#include "main_window.h"
-#include "recording_dialogs.h"
+#include "console_window_test.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -21,39 +19,12 @@
 #include <memory>
 
 using namespace tallydesk;
-using tallydesk::testing::FakeSdk;
-using tallydesk::testing::RecordingDialogs;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 namespace {
 
-class BasicPageTest : public ::testing::Test {
-protected:
-    RecordingDialogs dialogs;
-    FakeSdk fake;
-    std::unique_ptr<TForm1> window = std::make_unique<TForm1>();
-
-    ~BasicPageTest() override { setNowSource({}); }
-
-    QPushButton *button(const char *name) const
-    {
-        auto *b = window->findChild<QPushButton *>(QString::fromLatin1(name));
-        EXPECT_NE(b, nullptr) << name;
-        return b;
-    }
-    QLineEdit *edit(const char *name) const { return window->findChild<QLineEdit *>(QString::fromLatin1(name)); }
-
-    void connect()
-    {
-        window->findChild<QRadioButton *>(QStringLiteral("rbTCP"))->setChecked(true);
-        edit("edtIP")->setText(QStringLiteral("127.0.0.1"));
-        button("btnConnect")->click();
-        ASSERT_EQ(window->connHandle(), 7);
-        fake.calls.clear();
-        dialogs.clear();
-    }
-};
+class BasicPageTest : public tallydesk::testing::ConsoleWindowTest {};
 
 TEST_F(BasicPageTest, TopRowAndGroupsAsDesigned)
 {
@@ -129,7 +100,7 @@ class ReadTime : public BasicPageTest, public ::testing::WithParamInterface<Cloc
 
 TEST_P(ReadTime, ShowsTheTerminalClock)
 {
-    connect();
+    connectOk();
     fake.clockTime = GetParam().days;
     button("Button1")->click();
     EXPECT_THAT(fake.calls, ElementsAre("ReadClockTime(7)"));
@@ -144,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(BasicPageTest, ReadTimeFailureIsSilent)
 {
-    connect();
+    connectOk();
     fake.readClockResult = false;
     button("Button1")->click();
     EXPECT_THAT(fake.calls, ElementsAre("ReadClockTime(7)"));
@@ -153,7 +124,7 @@ TEST_F(BasicPageTest, ReadTimeFailureIsSilent)
 
 TEST_F(BasicPageTest, SetTimeSendsThePcTimeWithMilliseconds)
 {
-    connect();
+    connectOk();
     const QDateTime pcTime(QDate(2024, 3, 7), QTime(9, 5, 3, 250));
     setNowSource([pcTime] { return pcTime; });
     button("Button2")->click();
@@ -182,7 +153,7 @@ class ChangeDeviceNumber : public BasicPageTest, public ::testing::WithParamInte
 
 TEST_P(ChangeDeviceNumber, SendsOnlyNumbersAboveZero)
 {
-    connect();
+    connectOk();
     edit("edClockId")->setText(QString::fromUtf8(GetParam().text));
     button("Button8")->click();
     if (GetParam().sent > 0) {
@@ -204,7 +175,7 @@ INSTANTIATE_TEST_SUITE_P(Table, ChangeDeviceNumber,
 
 TEST_F(BasicPageTest, ChangeDeviceNumberFailureIsSilent)
 {
-    connect();
+    connectOk();
     fake.setClockIdResult = false;
     edit("edClockId")->setText(QStringLiteral("30"));
     button("Button8")->click();
@@ -230,7 +201,7 @@ class DeviceInformation : public BasicPageTest, public ::testing::WithParamInter
 
 TEST_P(DeviceInformation, FiveLinesInOneBox)
 {
-    connect();
+    connectOk();
     const InfoCase c = GetParam();
     fake.model = c.model;
     fake.version = c.version;
@@ -252,7 +223,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(BasicPageTest, DeviceInformationFailureIsSilent)
 {
-    connect();
+    connectOk();
     fake.modelResult = false;
     button("Button5")->click();
     EXPECT_THAT(fake.calls, ElementsAre("GetClockModelEx(7)"));

@@ -2,9 +2,7 @@
 // checks and the pop-up menu of the privilege groups, against the scripted
 // fake device library.
 #include "core/convert.h"
-#include "fake_sdk.h"
-#include "main_window.h"
-#include "recording_dialogs.h"
+#include "console_window_test.h"
 
 #include <QAction>
 #include <QApplication>
@@ -25,49 +23,13 @@
 #include <memory>
 
 using namespace tallydesk;
-using tallydesk::testing::FakeSdk;
-using tallydesk::testing::RecordingDialogs;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 namespace {
 
-class MainWindow : public ::testing::Test {
+class MainWindow : public tallydesk::testing::ConsoleWindowTest {
 protected:
-    RecordingDialogs dialogs;
-    FakeSdk fake;
-    std::unique_ptr<TForm1> window = std::make_unique<TForm1>();
-
-    template <typename T> T *find(const char *name) const
-    {
-        T *widget = window->findChild<T *>(QString::fromLatin1(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
-    }
-    QLineEdit *edit(const char *name) const { return find<QLineEdit>(name); }
-    QPushButton *button(const char *name) const { return find<QPushButton>(name); }
-    QComboBox *combo(const char *name) const { return find<QComboBox>(name); }
-
-    void useTcp(const QString &ip = QStringLiteral("127.0.0.1"), const QString &port = QStringLiteral("4001"))
-    {
-        find<QRadioButton>("rbTCP")->setChecked(true);
-        edit("edtIP")->setText(ip);
-        edit("edtPort")->setText(port);
-    }
-    void useSerial(int comIndex, int baudIndex)
-    {
-        find<QRadioButton>("rbCom")->setChecked(true);
-        combo("cbbCom")->setCurrentIndex(comIndex);
-        combo("cbbBautRate")->setCurrentIndex(baudIndex);
-    }
-    void connectOk()
-    {
-        useTcp();
-        button("btnConnect")->click();
-        ASSERT_EQ(window->connHandle(), fake.openResult);
-        dialogs.clear();
-        fake.calls.clear();
-    }
     bool connectedButtons() const
     {
         return !button("btnConnect")->isEnabled() && button("btnDisConnect")->isEnabled();
