@@ -42,6 +42,23 @@ void ReadListenAddress() {
 
 bool PortInRange(int32_t port) { return port > 0 && port <= 65535; }
 
+// The part both launches share: a launch while a server runs goes straight
+// through (it changes nothing); a new server needs a valid port and takes
+// the listen address as it is now. No failure crosses the C boundary.
+template <typename Launch>
+uint8_t LaunchGuarded(int32_t port, Launch launch) {
+    if (g_library == nullptr) return 0;
+    try {
+        if (!g_library->OnlineSvr) {
+            if (!PortInRange(port)) return 0;
+            ReadListenAddress();
+        }
+        return launch() ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
 }  // namespace
 
 extern "C" {
@@ -49,35 +66,18 @@ extern "C" {
 TILLWIRE_API uint8_t TILLWIRE_CALL LaunchOnline(TTOnlineClock** clocks, int32_t lastIndex, int32_t port,
                                                 TOnTradeRequest onTradeRequest, TOnTradeResult onTradeResult,
                                                 TOnOnlineState onOnlineState) {
-    if (g_library == nullptr) return 0;
-    try {
-        if (!g_library->OnlineSvr) {
-            if (!PortInRange(port)) return 0;
-            ReadListenAddress();
-        }
-        return g_library->LaunchOnline(clocks, lastIndex, port, {onTradeRequest, onTradeResult, onOnlineState})
-                   ? 1
-                   : 0;
-    } catch (...) {
-        return 0;
-    }
+    return LaunchGuarded(port, [&] {
+        return g_library->LaunchOnline(clocks, lastIndex, port, {onTradeRequest, onTradeResult, onOnlineState});
+    });
 }
 
 TILLWIRE_API uint8_t TILLWIRE_CALL LaunchOnlineByString(const char* text, int32_t port,
                                                         TOnTradeRequest onTradeRequest,
                                                         TOnTradeResult onTradeResult,
                                                         TOnOnlineState onOnlineState) {
-    if (g_library == nullptr) return 0;
-    try {
-        if (!g_library->OnlineSvr) {
-            if (!PortInRange(port)) return 0;
-            ReadListenAddress();
-        }
-        return g_library->LaunchOnlineByString(text, port, {onTradeRequest, onTradeResult, onOnlineState}) ? 1
-                                                                                                           : 0;
-    } catch (...) {
-        return 0;
-    }
+    return LaunchGuarded(port, [&] {
+        return g_library->LaunchOnlineByString(text, port, {onTradeRequest, onTradeResult, onOnlineState});
+    });
 }
 
 TILLWIRE_API uint8_t TILLWIRE_CALL StopOnline(void) {
