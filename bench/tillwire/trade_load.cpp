@@ -127,13 +127,8 @@ RunResult RunClients(int terminals, uint16_t serverPort, double seconds, std::at
 }
 
 RunResult RunEcho(int terminals, double seconds) {
-    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    uint16_t echoPort = 0;
+    const int fd = terminal::BindLoopbackUdp(&echoPort);
     std::atomic<bool> serving{true};
     std::thread server([&] {
         uint8_t buf[8192];
@@ -148,7 +143,7 @@ RunResult RunEcho(int terminals, double seconds) {
         }
     });
     std::atomic<bool> running{true};
-    RunResult r = RunClients(terminals, ntohs(a.sin_port), seconds, nullptr, running);
+    RunResult r = RunClients(terminals, echoPort, seconds, nullptr, running);
     serving = false;
     server.join();
     close(fd);

@@ -15,18 +15,23 @@
 
 namespace terminal {
 
+// A UDP socket bound to 127.0.0.1 on a port the system picks; *port
+// receives that port.
+inline int BindLoopbackUdp(uint16_t* port) {
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    *port = ntohs(a.sin_port);
+    return fd;
+}
+
 class UdpTerminal {
 public:
-    UdpTerminal() {
-        fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        socklen_t len = sizeof a;
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
-        port_ = ntohs(a.sin_port);
-    }
+    UdpTerminal() { fd_ = BindLoopbackUdp(&port_); }
     ~UdpTerminal() {
         if (fd_ >= 0) close(fd_);
     }
@@ -74,15 +79,9 @@ private:
 
 // A UDP port on 127.0.0.1 that was free a moment ago.
 inline uint16_t FreeLoopbackPort() {
-    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    close(fd);
-    return ntohs(a.sin_port);
+    uint16_t port = 0;
+    close(BindLoopbackUdp(&port));
+    return port;
 }
 
 // Runs pump whenever wakeFd is readable until done() holds or timeoutMs passed.
