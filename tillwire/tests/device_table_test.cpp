@@ -5,9 +5,12 @@
 #include <vector>
 
 #include "device_table.h"
+#include "online_clock.h"
 
 namespace tillwire {
 namespace {
+
+using testing::OnlineClock;
 
 struct Entry {
     uint32_t clockNo;
@@ -83,19 +86,9 @@ TEST(StrToIntDef, OnlyWholeDecimalNumbers) {
     EXPECT_EQ(StrToIntDef("0x10", 9), 9);
 }
 
-TTOnlineClock Clock(uint32_t no, double onlineTime = 0, uint8_t online = 0, uint32_t notified = 0) {
-    TTOnlineClock c;
-    std::memset(&c, 0, sizeof c);
-    c.ClockNo = no;
-    c.Online = online;
-    c.Notified = notified;
-    c.OnlineTime = onlineTime;
-    return c;
-}
-
 TEST(DeviceTable, FindClockTakesTheFirstMatchOfTheZeroExtendedNumber) {
     TTOnlineClocks table;
-    TTOnlineClock a = Clock(0x10005), b = Clock(5), c = Clock(5);
+    TTOnlineClock a = OnlineClock(0x10005), b = OnlineClock(5), c = OnlineClock(5);
     std::strcpy(b.IP, "first");
     std::strcpy(c.IP, "second");
     table.Assign({a, b, c});
@@ -116,12 +109,12 @@ TEST(DeviceTable, LivenessTransitions) {
     const double t0 = 43970.0;
     const double second = 1.0 / 86400.0;
     TTOnlineClocks table;
-    table.Assign({Clock(1, t0)});
+    table.Assign({OnlineClock(1, t0)});
 
-    EXPECT_FALSE(TTOnlineClocks::IsDue(Clock(1, t0), t0 + 300 * second));
-    EXPECT_TRUE(TTOnlineClocks::IsDue(Clock(1, t0), t0 + 300.001 * second));
-    EXPECT_FALSE(TTOnlineClocks::IsDue(Clock(1, t0, 0, 1), t0 + 1000 * second));
-    EXPECT_TRUE(TTOnlineClocks::IsDue(Clock(1, 0), t0));  // launched all zero: due at once
+    EXPECT_FALSE(TTOnlineClocks::IsDue(OnlineClock(1, t0), t0 + 300 * second));
+    EXPECT_TRUE(TTOnlineClocks::IsDue(OnlineClock(1, t0), t0 + 300.001 * second));
+    EXPECT_FALSE(TTOnlineClocks::IsDue(OnlineClock(1, t0, 0, 1), t0 + 1000 * second));
+    EXPECT_TRUE(TTOnlineClocks::IsDue(OnlineClock(1, 0), t0));  // launched all zero: due at once
 
     EXPECT_TRUE(table.MarkHeard(0, t0));    // offline -> online
     EXPECT_FALSE(table.MarkHeard(0, t0 + 100 * second));  // renews, no new report

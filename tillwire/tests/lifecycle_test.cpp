@@ -13,6 +13,7 @@
 #include "host_recorder.h"
 #include "server.h"
 #include "temp_folder.h"
+#include "online_clock.h"
 #include "terminal_frames.h"
 #include "udp_terminal.h"
 
@@ -20,18 +21,9 @@ namespace tillwire {
 namespace {
 
 using testing::FakeClock;
+using testing::OnlineClock;
 using testing::HostRecorder;
 using testing::TempFolder;
-
-TTOnlineClock Clock(uint32_t no, double onlineTime = 0) {
-    TTOnlineClock c;
-    std::memset(&c, 0, sizeof c);
-    c.ClockNo = no;
-    c.OnlineTime = onlineTime;
-    std::strcpy(c.IP, "127.0.0.1");
-    c.Port = 4001;
-    return c;
-}
 
 class LifecycleTest : public ::testing::Test {
 protected:
@@ -72,7 +64,7 @@ protected:
 };
 
 TEST_F(LifecycleTest, TradeOverUdpIsAnsweredConfirmedAndReported) {
-    ASSERT_TRUE(Launch({Clock(5)}));
+    ASSERT_TRUE(Launch({OnlineClock(5)}));
     terminal::UdpTerminal t;
     const auto reply = Trade(t);
     ASSERT_TRUE(reply);
@@ -90,7 +82,7 @@ TEST_F(LifecycleTest, TradeOverUdpIsAnsweredConfirmedAndReported) {
 }
 
 TEST_F(LifecycleTest, EventDescriptorIsReadableExactlyWhileCallsWait) {
-    ASSERT_TRUE(Launch({Clock(5, clock.Now())}));  // not due for the offline watch
+    ASSERT_TRUE(Launch({OnlineClock(5, clock.Now())}));  // not due for the offline watch
     const int fd = library->Queue.EventFd();
     auto readable = [fd] {
         pollfd p{fd, POLLIN, 0};
@@ -108,9 +100,9 @@ TEST_F(LifecycleTest, EventDescriptorIsReadableExactlyWhileCallsWait) {
 }
 
 TEST_F(LifecycleTest, SecondLaunchWhileRunningChangesNothing) {
-    ASSERT_TRUE(Launch({Clock(5)}));
+    ASSERT_TRUE(Launch({OnlineClock(5)}));
     const uint16_t port = Port();
-    TTOnlineClock other = Clock(9);
+    TTOnlineClock other = OnlineClock(9);
     TTOnlineClock* ptr = &other;
     EXPECT_TRUE(library->LaunchOnline(&ptr, 0, 1, Callbacks{}));
     EXPECT_TRUE(library->LaunchOnlineByString("9,127.0.0.1,1", 1, Callbacks{}));
@@ -122,7 +114,7 @@ TEST_F(LifecycleTest, SecondLaunchWhileRunningChangesNothing) {
 }
 
 TEST_F(LifecycleTest, RelaunchStartsAfreshWithSequenceFromZero) {
-    ASSERT_TRUE(Launch({Clock(5)}));
+    ASSERT_TRUE(Launch({OnlineClock(5)}));
     terminal::UdpTerminal t;
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(Trade(t));
     for (int i = 0; i < 3; ++i) t.Send(terminal::Confirmation(5, 1000), Port());
@@ -141,11 +133,11 @@ TEST_F(LifecycleTest, RelaunchStartsAfreshWithSequenceFromZero) {
 
 TEST_F(LifecycleTest, PortInUseFailsAndLeavesNoServer) {
     terminal::UdpTerminal holder;  // holds a port on 127.0.0.1
-    EXPECT_FALSE(Launch({Clock(5)}, holder.Port()));
+    EXPECT_FALSE(Launch({OnlineClock(5)}, holder.Port()));
     EXPECT_FALSE(library->OnlineSvr);
     EXPECT_FALSE(library->StopOnline());
     EXPECT_TRUE(host.states.empty());  // a failed launch reports nothing
-    ASSERT_TRUE(Launch({Clock(5)}));
+    ASSERT_TRUE(Launch({OnlineClock(5)}));
     terminal::UdpTerminal t;
     EXPECT_TRUE(Trade(t));
 }
@@ -164,7 +156,7 @@ TEST_F(LifecycleTest, EmptyTableRunsAndIgnoresEverything) {
 }
 
 TEST_F(LifecycleTest, StopWaitsUntilUnconfirmedTradesAreReported) {
-    ASSERT_TRUE(Launch({Clock(5)}));
+    ASSERT_TRUE(Launch({OnlineClock(5)}));
     terminal::UdpTerminal t;
     ASSERT_TRUE(Trade(t));
     ASSERT_TRUE(Trade(t));
@@ -184,7 +176,7 @@ TEST_F(LifecycleTest, StopWaitsUntilUnconfirmedTradesAreReported) {
 }
 
 TEST_F(LifecycleTest, StopFromInsideACallbackIsRefused) {
-    ASSERT_TRUE(Launch({Clock(5)}));
+    ASSERT_TRUE(Launch({OnlineClock(5)}));
     bool stopResult = true;
     host.answer = [&](const TTradeRequest&, TTradeAnswer& a) {
         stopResult = library->StopOnline();
@@ -198,7 +190,7 @@ TEST_F(LifecycleTest, StopFromInsideACallbackIsRefused) {
 }
 
 TEST_F(LifecycleTest, OfflineWatchRunsOnItsOwn) {
-    ASSERT_TRUE(Launch({Clock(5), Clock(6)}));
+    ASSERT_TRUE(Launch({OnlineClock(5), OnlineClock(6)}));
     // Launched with all-zero liveness: both reported offline in the first pass.
     ASSERT_TRUE(PumpUntil([&] { return host.states.size() == 2; }));
     EXPECT_EQ(host.states[0], (HostRecorder::State{5, 1}));
@@ -211,7 +203,7 @@ TEST_F(LifecycleTest, OfflineWatchRunsOnItsOwn) {
 }
 
 TEST_F(LifecycleTest, UnloadWithServerRunningEndsWithoutReports) {
-    ASSERT_TRUE(Launch({Clock(5)}));
+    ASSERT_TRUE(Launch({OnlineClock(5)}));
     terminal::UdpTerminal t;
     ASSERT_TRUE(Trade(t));
     library.reset();  // pending trade dropped, threads ended

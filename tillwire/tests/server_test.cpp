@@ -13,24 +13,16 @@
 #include "server.h"
 #include "temp_folder.h"
 #include "terminal_frames.h"
+#include "online_clock.h"
 
 namespace tillwire {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 using testing::FakeClock;
+using testing::OnlineClock;
 using testing::HostRecorder;
 using testing::TempFolder;
-
-TTOnlineClock Registered(uint32_t no, double onlineTime = 0) {
-    TTOnlineClock c;
-    std::memset(&c, 0, sizeof c);
-    c.ClockNo = no;
-    std::strcpy(c.IP, "127.0.0.1");
-    c.Port = 4001;
-    c.OnlineTime = onlineTime;
-    return c;
-}
 
 // The handler of one server object, fed datagrams directly; replies are
 // captured instead of sent; the worker passes run when the test says so.
@@ -42,7 +34,7 @@ protected:
         options.logFolder = (tmp.Path() / "OnLineLog").string();
         options.startWorkers = false;
         library = std::make_unique<OnlineLibrary>(options);
-        library->OnlineClocks.Assign({Registered(5, clock.Now()), Registered(6, clock.Now())});
+        library->OnlineClocks.Assign({OnlineClock(5, clock.Now()), OnlineClock(6, clock.Now())});
         library->callbacks = host.All();
         library->OnlineSvr = std::make_unique<TTCPOnLineSvr>(*library);
         server = library->OnlineSvr.get();
@@ -427,7 +419,7 @@ TEST_F(ServerTest, EveryDatagramRenewsTheOnlineTime) {
 }
 
 TEST_F(ServerTest, EntryLaunchedAllZeroIsReportedInTheFirstPass) {
-    library->OnlineClocks.Assign({Registered(60), Registered(61)});
+    library->OnlineClocks.Assign({OnlineClock(60), OnlineClock(61)});
     heart->Pass();
     EXPECT_EQ(host.states, (std::vector<HostRecorder::State>{{60, 1}, {61, 1}}));
 }
