@@ -6,26 +6,20 @@
 
 #include <tarnwick.h>
 
+#include "emulator_process.h"
+
 #include <algorithm>
 #include <arpa/inet.h>
 #include <chrono>
-#include <csignal>
-#include <fcntl.h>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <spawn.h>
-#include <sstream>
 #include <string>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
-
-extern char **environ;
 
 namespace {
 
@@ -60,14 +54,13 @@ void NoDelay(int fd) {
 
 // Raw baseline: a thread answers every 24-byte request with 33 bytes.
 std::vector<double> RawRoundTrips(int count) {
-    const int lfd = socket(AF_INET, SOCK_STREAM, 0);
+    int port = 0;
+    const int lfd = tarnwick::testing::ListenOnLoopbackTcp(&port);
     sockaddr_in a{};
     a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    bind(lfd, reinterpret_cast<sockaddr *>(&a), len);
-    listen(lfd, 1);
-    getsockname(lfd, reinterpret_cast<sockaddr *>(&a), &len);
+    const socklen_t len = sizeof a;
     std::thread server([lfd] {
         const int fd = accept(lfd, nullptr, nullptr);
         NoDelay(fd);
@@ -94,63 +87,20 @@ std::vector<double> RawRoundTrips(int count) {
     return us;
 }
 
-struct Emulator {
-    pid_t pid = -1;
-    int port = 0;
-    std::string outPath;
-
-    bool Start() {
-        char templ[] = "/tmp/tarnwick-bench-XXXXXX";
-        const int tmp = mkstemp(templ);
-        if (tmp < 0) return false;
-        close(tmp);
-        outPath = templ;
-        const char *argv[] = {TARNWICK_TERMINAL_PATH, "--port", "0", "--quiet", nullptr};
-        posix_spawn_file_actions_t fa;
-        posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_addopen(&fa, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&fa, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_TRUNC, 0);
-        const int rc = posix_spawn(&pid, argv[0], &fa, nullptr, const_cast<char **>(argv), environ);
-        posix_spawn_file_actions_destroy(&fa);
-        if (rc != 0) return false;
-        for (int i = 0; i < 1000; ++i) {
-            std::ifstream in(outPath);
-            std::stringstream ss;
-            ss << in.rdbuf();
-            const std::string text = ss.str();
-            if (text.find("ready\n") != std::string::npos) {
-                const auto at = text.find("listening ");
-                const auto colon = text.find('\n', at);
-                port = std::atoi(text.substr(text.rfind(':', colon) + 1).c_str());
-                return port > 0;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return false;
-    }
-    ~Emulator() {
-        if (pid > 0) {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
-        if (!outPath.empty()) unlink(outPath.c_str());
-    }
-};
-
 } // namespace
 
 int main(int argc, char **argv) {
     int calls = argc > 1 ? std::atoi(argv[1]) : 5000;
     calls = std::clamp(calls, 100, 100000);
 
-    Emulator emulator;
-    if (!emulator.Start()) {
+    tarnwick::testing::EmulatorProcess emulator;
+    if (!emulator.Start({"--quiet"})) {
         std::fprintf(stderr, "cannot start %s\n", TARNWICK_TERMINAL_PATH);
         return 1;
     }
-    const int32_t h = OpenClientSocket("127.0.0.1", emulator.port);
+    const int32_t h = OpenClientSocket("127.0.0.1", emulator.port());
     if (h <= 0 || !CallClock(h, 24)) {
-        std::fprintf(stderr, "cannot reach the emulator on 127.0.0.1:%d\n", emulator.port);
+        std::fprintf(stderr, "cannot reach the emulator on 127.0.0.1:%d\n", emulator.port());
         return 1;
     }
 

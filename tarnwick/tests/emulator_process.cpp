@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <fstream>
 #include <sstream>
 #include <spawn.h>
@@ -134,6 +136,19 @@ int RunEmulator(const std::vector<std::string> &args, std::string &output) {
     output = ReadFile(path);
     unlink(path.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int ListenOnLoopbackTcp(int *port) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    bind(fd, reinterpret_cast<sockaddr *>(&a), len);
+    listen(fd, 4);
+    getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
+    *port = ntohs(a.sin_port);
+    return fd;
 }
 
 } // namespace tarnwick::testing

@@ -44,6 +44,10 @@ private:
     std::string ptyPath_;
 };
 
+// A TCP socket listening on 127.0.0.1 on a port the system picks; *port
+// receives that port. For fake peers and raw baselines.
+int ListenOnLoopbackTcp(int *port);
+
 // Runs tarnwick-terminal with the arguments to the end and returns its exit
 // status; `output` receives standard output and standard error.
 int RunEmulator(const std::vector<std::string> &args, std::string &output);

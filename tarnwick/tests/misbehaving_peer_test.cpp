@@ -2,6 +2,7 @@
 // damaged checksums, answers of the wrong shape. Every call must fail
 // cleanly and in time; none may hang, crash or write past its outputs.
 
+#include "emulator_process.h"
 #include "link/bytes.h"
 #include "link/checksum.h"
 #include "link/frame.h"
@@ -65,15 +66,7 @@ std::vector<std::uint8_t> Noise(std::size_t n, unsigned seed) {
 class FakePeer {
 public:
     explicit FakePeer(Script script) : script_(std::move(script)) {
-        listenFd_ = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        bind(listenFd_, reinterpret_cast<sockaddr *>(&a), len);
-        listen(listenFd_, 1);
-        getsockname(listenFd_, reinterpret_cast<sockaddr *>(&a), &len);
-        port_ = ntohs(a.sin_port);
+        listenFd_ = tarnwick::testing::ListenOnLoopbackTcp(&port_);
         thread_ = std::thread([this] { Serve(); });
     }
     ~FakePeer() {
