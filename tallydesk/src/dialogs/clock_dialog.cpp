@@ -2,10 +2,16 @@
 
 #include "core/dialogs.h"
 #include "core/handler.h"
+#include "core/text_codec.h"
 #include "ui_clock_dialog.h"
 
 using tallydesk::onClick;
 using tallydesk::showMessage;
+
+namespace {
+// What the trade server's terminal table holds for an address, in bytes.
+constexpr int kMaxAddressBytes = 15;
+} // namespace
 
 TfrmDlgClock::TfrmDlgClock(QWidget *parent)
     : QDialog(parent), ui(std::make_unique<Ui::TfrmDlgClock>())
@@ -42,13 +48,17 @@ QString TfrmDlgClock::portText() const
     return ui->edtPort->text();
 }
 
-// Only emptiness is refused here: a blank is text, and so is a word.
+// Emptiness and an address too long for the terminal table are refused
+// here: a blank is text, and so is a word. A long address is refused rather
+// than cut, so that the registry never shows what the server would not use.
 void TfrmDlgClock::btnOKClick()
 {
     if (ui->edtClock_id->text().isEmpty())
         showMessage(QStringLiteral("机号不能为空"));
     else if (ui->edtIP->text().isEmpty())
         showMessage(QStringLiteral("IP地址不能为空"));
+    else if (tallydesk::toCp936(ui->edtIP->text()).size() > kMaxAddressBytes)
+        showMessage(QStringLiteral("IP地址不能超过15个字符"));
     else if (ui->edtPort->text().isEmpty())
         showMessage(QStringLiteral("端口不能为空"));
     else

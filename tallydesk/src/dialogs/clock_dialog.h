@@ -1,9 +1,8 @@
 // Add-terminal dialog of the online-trade page: device number, address and
 // port of one terminal taking part in online trading. OK closes it only when
-// all three boxes hold some text; what the text means is checked when the
-// trade server is started. The address box takes at most 15 characters: a
-// dotted IPv4 address, and all that the trade server's terminal table holds
-// for one address.
+// all three boxes hold some text and the address fits the trade server's
+// terminal table (15 bytes, a dotted IPv4 address); what the numbers mean is
+// checked when the trade server is started.
 #pragma once
 
 #include <QDialog>

@@ -1,0 +1,11 @@
+#include "core/trade_library.h"
+
+namespace tallydesk {
+
+TradeLibraryTable &tradeLibrary()
+{
+    static TradeLibraryTable table;
+    return table;
+}
+
+} // namespace tallydesk
