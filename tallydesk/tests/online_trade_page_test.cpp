@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -96,7 +97,13 @@ protected:
 
     QTreeWidget *registry() const { return find<QTreeWidget>("lvClocks"); }
     QPlainTextEdit *memo() const { return find<QPlainTextEdit>("Memo3"); }
-    QStringList memoLines() const { return memo()->toPlainText().split(QLatin1Char('\n')); }
+    // Memo3's text once the waiting texts are in.
+    QString memoText() const
+    {
+        find<OnlineTradePage>("TabSheet7")->flushTradeLog();
+        return memo()->toPlainText();
+    }
+    QStringList memoLines() const { return memoText().split(QLatin1Char('\n')); }
     bool launchEnabled() const { return button("btnLaunch")->isEnabled(); }
     bool stopEnabled() const { return button("btnStop")->isEnabled(); }
 
@@ -141,7 +148,7 @@ TEST_F(OnlineTradePageTest, LaunchWithTheDefaultRowAndPort)
     EXPECT_EQ(trade.onRequest, &TradeRequestCallback);
     EXPECT_EQ(trade.onResult, &TradeResultCallback);
     EXPECT_EQ(trade.onState, nullptr);
-    EXPECT_EQ(memo()->toPlainText(), QStringLiteral("开启联机交易成功...\n"));
+    EXPECT_EQ(memoText(), QStringLiteral("开启联机交易成功...\n"));
     EXPECT_FALSE(launchEnabled());
     EXPECT_TRUE(stopEnabled());
     EXPECT_THAT(dialogs.shown, IsEmpty());
@@ -151,6 +158,20 @@ TEST_F(OnlineTradePageTest, LaunchWithTheDefaultRowAndPort)
     EXPECT_THAT(memoLines(), ElementsAre("开启联机交易成功...", "", "停止联机交易成功...", ""));
     EXPECT_TRUE(launchEnabled());
     EXPECT_FALSE(stopEnabled());
+}
+
+TEST_F(OnlineTradePageTest, LogTextsReachTheMemoByThemselvesAsIfAppendedOneByOne)
+{
+    OnlineTradePage *page = find<OnlineTradePage>("TabSheet7");
+    page->appendTradeLog(QStringLiteral("a\r\nb\r\n"));
+    page->appendTradeLog(QStringLiteral("c"));
+    page->appendTradeLog(QStringLiteral("\r\n"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !memo()->toPlainText().isEmpty(); }, 2000));
+    QPlainTextEdit oneByOne;
+    for (const char *text : {"a\nb\n", "c", "\n"})
+        oneByOne.appendPlainText(QString::fromUtf8(text));
+    EXPECT_EQ(memo()->toPlainText(), oneByOne.toPlainText());
+    EXPECT_EQ(memo()->toPlainText(), QStringLiteral("a\nb\n\nc\n\n"));
 }
 
 TEST_F(OnlineTradePageTest, RowsAddedThroughTheDialogAreLaunchedInOrder)
@@ -213,7 +234,7 @@ TEST_P(LaunchRefused, NothingIsLaunchedAndTheButtonsStay)
 
     EXPECT_EQ(trade.launches, 0);
     EXPECT_THAT(dialogs.shown, ElementsAre(QString::fromUtf8(c.shown)));
-    EXPECT_TRUE(memo()->toPlainText().isEmpty());
+    EXPECT_TRUE(memoText().isEmpty());
     EXPECT_TRUE(launchEnabled());
     EXPECT_TRUE(stopEnabled());
 }
@@ -249,7 +270,7 @@ TEST_F(OnlineTradePageTest, FailedLaunchOrStopShowsNothingAndKeepsTheButtons)
     trade.launchResult = 0;
     button("btnLaunch")->click();
     EXPECT_EQ(trade.launches, 1);
-    EXPECT_TRUE(memo()->toPlainText().isEmpty());
+    EXPECT_TRUE(memoText().isEmpty());
     EXPECT_TRUE(launchEnabled());
     EXPECT_TRUE(stopEnabled());
 
@@ -319,6 +340,7 @@ TEST_F(OnlineTradePageTest, OutcomeIsLoggedWithTheSerialOfItsApproval)
     uint8_t accept = 0;
     TradeRequestCallback(&r, &answer, &accept);
     r.TradeSerial = answer.TradeSerial; // the server copies it into the request
+    memoText();
     memo()->clear();
 
     // Only the low byte of the confirmation counts.
@@ -326,6 +348,7 @@ TEST_F(OnlineTradePageTest, OutcomeIsLoggedWithTheSerialOfItsApproval)
         {0, "交易失败"}, {1, "交易成功"}, {0x100, "交易失败"}, {0x101, "交易成功"}};
     setNowSource([] { return QDateTime(QDate(2026, 12, 11), QTime(9, 5, 13)); });
     for (const auto &[confirmed, verdict] : outcomes) {
+        memoText();
         memo()->clear();
         uint8_t flag = 0;
         TradeResultCallback(&r, confirmed, &flag);
@@ -371,6 +394,7 @@ TEST_F(OnlineTradePageTest, AmountsAndMachineNumbersAtTheirLimits)
         const char *machineText, *amountText;
     } cases[] = {{0, 0, "0", "0.00"}, {255, 5, "255", "0.05"}, {7, 4294967295u, "7", "42949672.95"}};
     for (const auto &c : cases) {
+        memoText();
         memo()->clear();
         TTradeRequest r = request(c.machine, c.amount);
         TTradeAnswer answer;

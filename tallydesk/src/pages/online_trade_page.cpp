@@ -13,6 +13,7 @@
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QTreeWidgetItem>
 #include <algorithm>
 #include <cstring>
@@ -27,6 +28,8 @@ namespace {
 OnlineTradePage *g_tradeLogPage = nullptr;
 
 constexpr int32_t kDefaultTradePort = 8002;
+// How long a text may wait for Memo3: about one repaint of the screen.
+constexpr int kLogFlushMs = 20;
 
 // The demonstration answer.
 constexpr uint32_t kDemoBalance = 150;   // cents
@@ -126,6 +129,11 @@ OnlineTradePage::OnlineTradePage(QWidget *parent)
     onClick(ui->btnLaunch, this, &OnlineTradePage::btnLaunchClick);
     onClick(ui->btnStop, this, &OnlineTradePage::btnStopClick);
 
+    logFlush_ = new QTimer(this);
+    logFlush_->setSingleShot(true);
+    logFlush_->setInterval(kLogFlushMs);
+    connect(logFlush_, &QTimer::timeout, this, &OnlineTradePage::flushTradeLog);
+
     g_tradeLogPage = this;
     watchTradeLibrary();
 }
@@ -164,10 +172,24 @@ void OnlineTradePage::watchTradeLibrary()
 
 void OnlineTradePage::appendTradeLog(const QString &text)
 {
-    // One paragraph per text; its own line breaks split it into lines.
-    QString lines = text;
-    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    ui->Memo3->appendPlainText(lines);
+    if (!pendingLog_.isEmpty())
+        pendingLog_ += QLatin1Char('\n');
+    pendingLog_ += text;
+    if (!logFlush_->isActive())
+        logFlush_->start();
+}
+
+void OnlineTradePage::flushTradeLog()
+{
+    logFlush_->stop();
+    if (pendingLog_.isEmpty())
+        return;
+    // Appending the waiting texts joined by line breaks gives the lines that
+    // one append per text gives: each text's own breaks split it, and a
+    // break follows it.
+    pendingLog_.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    ui->Memo3->appendPlainText(pendingLog_);
+    pendingLog_.clear();
 }
 
 void OnlineTradePage::Button15Click()

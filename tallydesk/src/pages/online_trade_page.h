@@ -19,6 +19,7 @@
 
 class QPlainTextEdit;
 class QSocketNotifier;
+class QTimer;
 
 namespace Ui {
 class OnlineTradePage;
@@ -47,7 +48,10 @@ public:
     void btnStopClick();   // stop it
 
     // Adds one text to the trade log; the log breaks the line after it.
+    // Texts reach Memo3 in batches between repaints, so a busy server is not
+    // slowed down by one layout per text; flushTradeLog() shows them now.
     void appendTradeLog(const QString &text);
+    void flushTradeLog();
     QPlainTextEdit *tradeLog() const;
 
     // The page whose log the trade callbacks write to: the one created last.
@@ -59,6 +63,8 @@ private:
     std::unique_ptr<Ui::OnlineTradePage> ui;
     tallydesk::ConsoleContext *context_ = nullptr;
     QSocketNotifier *tradeEvents_ = nullptr;
+    QString pendingLog_;          // texts not yet in Memo3, each after a line break but the first
+    QTimer *logFlush_ = nullptr;  // runs flushTradeLog() once per repaint interval while texts wait
 };
 
 // The console's answers to the trade server. Every request is approved with
