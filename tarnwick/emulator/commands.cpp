@@ -48,7 +48,7 @@ void Console::AddBasicCommands() {
     Add("help", "help", "list the commands", [this](const auto &) {
         for (const auto &c : commands_) {
             std::string usage = c.usage;
-            usage.resize(std::max<std::size_t>(usage.size(), 34), ' ');
+            usage.resize(std::max<std::size_t>(usage.size() + 2, 34), ' ');
             server_.Out("  " + usage + c.description);
         }
     });
@@ -61,6 +61,7 @@ void Console::AddBasicCommands() {
                     std::to_string(id.readerType) + ", phone pay " + std::to_string(id.phonePay) +
                     ", card format " + std::to_string(id.cardFormat));
         server_.Out("clock " + (now ? FormatClock(*now) : std::string("out of range")) + ", " + server_.Status());
+        for (const auto &line : statusLines_) server_.Out(line());
     });
     Add("clock", "clock [set YYYY-MM-DD HH:MM:SS | sync]", "show, set or resynchronise the terminal's clock",
         [this](const std::vector<std::string> &args) {

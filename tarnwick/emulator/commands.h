@@ -18,6 +18,8 @@ public:
     Console(Server &server, Terminal &terminal);
     void Execute(const std::string &line);
     void Add(std::string name, std::string usage, std::string description, Action action);
+    // One more line for "status", produced when it runs.
+    void AddStatusLine(std::function<std::string()> line) { statusLines_.push_back(std::move(line)); }
 
 private:
     struct Command {
@@ -29,6 +31,7 @@ private:
     Server &server_;
     Terminal &terminal_;
     std::vector<Command> commands_;
+    std::vector<std::function<std::string()>> statusLines_;
 };
 
 } // namespace tarnwick::emulator

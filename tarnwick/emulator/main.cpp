@@ -1,6 +1,7 @@
 // tarnwick-terminal: emulates a card terminal on the terminal link.
 
 #include "commands.h"
+#include "online_trade.h"
 #include "options.h"
 #include "server.h"
 #include "terminal.h"
@@ -37,7 +38,13 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "tarnwick-terminal: %s\n", error.c_str());
         return 1;
     }
+    OnlineTrade trade(server, terminal, options);
+    if (!trade.Open(error)) {
+        std::fprintf(stderr, "tarnwick-terminal: %s\n", error.c_str());
+        return 1;
+    }
     Console console(server, terminal);
+    trade.AddCommands(console);
     server.SetCommandHandler([&console](const std::string &line) { console.Execute(line); });
     return server.Run();
 }

@@ -1,7 +1,10 @@
 // Command line of tarnwick-terminal.
 #pragma once
 
+#include "terminal_state.h"
+
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace tarnwick::emulator {
@@ -16,6 +19,13 @@ struct Options {
     std::int32_t readerType = 1;
     std::uint8_t phonePay = 1;
     std::int32_t cardFormat = 0;
+    // Online trade.
+    std::uint8_t tradeMode = 0;
+    TradeEndpoint tradeServer;
+    std::optional<std::uint8_t> machineNo;
+    int tradePort = 0;          // local UDP port; 0: any free port
+    int tradeTimeoutMs = 3000;  // reply deadline
+    bool confirm = true;
     bool allowLan = false;
     bool mute = false;
     bool quiet = false;
@@ -31,5 +41,8 @@ bool ParseInt(const std::string &text, long min, long max, long &out);
 bool ParseDouble(const std::string &text, double &out);
 // A designation "T01".."T22" or a model code 1..22.
 bool ParseModel(const std::string &text, std::int32_t &code);
+// "ADDR:PORT" with a numeric IPv4 address (or localhost) and a port 1..65535.
+// A non-loopback address is refused unless `allowLan`.
+bool ParseTradeEndpoint(const std::string &text, bool allowLan, TradeEndpoint &out, std::string &error);
 
 } // namespace tarnwick::emulator

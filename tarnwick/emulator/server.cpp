@@ -161,9 +161,24 @@ bool Server::OpenPty(std::string &error) {
     return true;
 }
 
-void Server::After(std::chrono::milliseconds delay, std::function<void()> fn) {
-    timers_.push_back(Timer{SteadyClock::now() + delay, std::move(fn)});
+std::uint64_t Server::After(std::chrono::milliseconds delay, std::function<void()> fn) {
+    const std::uint64_t id = nextTimerId_++;
+    timers_.push_back(Timer{id, SteadyClock::now() + delay, std::move(fn)});
+    return id;
 }
+
+void Server::Cancel(std::uint64_t timerId) {
+    for (auto it = timers_.begin(); it != timers_.end(); ++it) {
+        if (it->id == timerId) {
+            timers_.erase(it);
+            return;
+        }
+    }
+}
+
+void Server::Watch(int fd, std::function<void()> onReadable) { watched_[fd] = std::move(onReadable); }
+
+void Server::Unwatch(int fd) { watched_.erase(fd); }
 
 bool Server::PeerAllowed(const sockaddr_storage &addr, std::string &name) const {
     name = AddressText(addr);
@@ -348,6 +363,7 @@ std::string Server::Status() const {
 int Server::Run() {
     if (!ptyPath_.empty()) Out("pty " + ptyPath_);
     if (!endpoint_.empty()) Out("listening " + endpoint_);
+    for (const auto &line : readyLines_) Out(line);
     Out("ready");
 
     std::vector<pollfd> fds;
@@ -362,6 +378,7 @@ int Server::Run() {
         add(g_signalPipe[0], POLLIN, 0);
         if (listenFd_ >= 0) add(listenFd_, POLLIN, 0);
         if (stdinOpen_) add(STDIN_FILENO, POLLIN, 0);
+        for (auto &[fd, fn] : watched_) add(fd, POLLIN, 0);
         for (auto &[id, s] : sessions_)
             add(s->fd, static_cast<short>(POLLIN | (s->out.empty() ? 0 : POLLOUT)), id);
 
@@ -388,6 +405,13 @@ int Server::Run() {
                 Accept();
             } else if (fds[i].fd == STDIN_FILENO && owners[i] == 0) {
                 ReadStdin();
+            } else if (owners[i] == 0) {
+                // A watched descriptor; a command run earlier in this turn
+                // may have dropped it.
+                if (auto it = watched_.find(fds[i].fd); it != watched_.end()) {
+                    auto fn = it->second;
+                    fn();
+                }
             } else {
                 auto it = sessions_.find(owners[i]);
                 if (it == sessions_.end()) continue;

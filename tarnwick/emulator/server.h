@@ -53,8 +53,19 @@ public:
     std::string ListenEndpoint() const { return endpoint_; }
     std::string PtyPath() const { return ptyPath_; }
 
-    // Runs `fn` on the loop thread once `delay` has passed.
-    void After(std::chrono::milliseconds delay, std::function<void()> fn);
+    // Runs `fn` on the loop thread once `delay` has passed. The id returned
+    // can be given to Cancel() until then.
+    std::uint64_t After(std::chrono::milliseconds delay, std::function<void()> fn);
+    void Cancel(std::uint64_t timerId);
+
+    // Calls `onReadable` on the loop thread whenever `fd` can be read; the
+    // caller keeps owning the descriptor and calls Unwatch before closing it.
+    void Watch(int fd, std::function<void()> onReadable);
+    void Unwatch(int fd);
+
+    // A line printed when the emulator is ready, after "listening" and
+    // before "ready".
+    void AddReadyLine(std::string line) { readyLines_.push_back(std::move(line)); }
 
 private:
     struct Session {
@@ -67,6 +78,7 @@ private:
         std::uint64_t requests = 0;
     };
     struct Timer {
+        std::uint64_t id = 0;
         SteadyClock::time_point due;
         std::function<void()> fn;
     };
@@ -95,6 +107,9 @@ private:
     std::map<std::uint64_t, std::unique_ptr<Session>> sessions_;
     std::uint64_t nextSessionId_ = 1;
     std::vector<Timer> timers_;
+    std::uint64_t nextTimerId_ = 1;
+    std::map<int, std::function<void()>> watched_;
+    std::vector<std::string> readyLines_;
     std::function<void(const std::string &)> onCommand_;
     std::uint64_t served_ = 0;
 };

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace tarnwick::emulator {
 
@@ -32,9 +33,39 @@ private:
     std::int64_t offsetMs_ = 0;
 };
 
+// How the terminal settles a card transaction.
+enum class TradeMode : std::uint8_t {
+    Normal = 0,       // on its own, against the balance on the card
+    Online = 1,       // asks the trade server over UDP for every transaction
+    Bookkeeping = 2,  // records only
+};
+constexpr std::uint8_t kTradeModeLast = 2;
+
+// Where an online terminal sends its trade requests: a numeric IPv4
+// address and a UDP port.
+struct TradeEndpoint {
+    std::string host = "127.0.0.1";
+    std::uint16_t port = 8002;
+
+    std::string Text() const { return host + ":" + std::to_string(port); }
+};
+
+struct TradeSettings {
+    TradeMode mode = TradeMode::Normal;
+    // The machine number sent in each trade request; unset, it follows the
+    // low byte of the device number.
+    std::optional<std::uint8_t> machineNo;
+    TradeEndpoint server;
+
+    std::uint8_t MachineNo(std::uint32_t deviceNumber) const {
+        return machineNo ? *machineNo : static_cast<std::uint8_t>(deviceNumber & 0xFF);
+    }
+};
+
 struct TerminalState {
     Identity identity;
     TerminalClock clock;
+    TradeSettings trade;
 };
 
 } // namespace tarnwick::emulator

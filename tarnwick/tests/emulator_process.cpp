@@ -73,6 +73,10 @@ bool EmulatorProcess::Start(const std::vector<std::string> &extra) {
     for (std::string line; std::getline(lines, line);) {
         if (line.rfind("listening ", 0) == 0) port_ = std::atoi(line.substr(line.rfind(':') + 1).c_str());
         if (line.rfind("pty ", 0) == 0) ptyPath_ = line.substr(4);
+        if (line.rfind("trade udp ", 0) == 0) {
+            const std::string local = line.substr(10, line.find(' ', 10) - 10);
+            tradePort_ = std::atoi(local.substr(local.rfind(':') + 1).c_str());
+        }
     }
     return port_ > 0;
 }

@@ -33,6 +33,8 @@ public:
     int Stop();
 
     int port() const { return port_; }
+    // The local port of the online-trade UDP socket ("trade udp" line).
+    int tradePort() const { return tradePort_; }
     const std::string &ptyPath() const { return ptyPath_; }
     int pid() const { return pid_; }
 
@@ -41,6 +43,7 @@ private:
     int stdinFd_ = -1;
     std::string outPath_;
     int port_ = 0;
+    int tradePort_ = 0;
     std::string ptyPath_;
 };
 
