@@ -210,7 +210,7 @@ void OnlineTrade::OnDatagram(const std::uint8_t *data, std::size_t size, const s
                 ++counters_.confirmed;
                 if (flood_) ++flood_->confirmed;
                 if (!flood_) Print("trade confirmed serial=" + std::to_string(reply->serial));
-            } else {
+            } else if (!flood_) {
                 Print("trade confirm failed serial=" + std::to_string(reply->serial) + ": " + error);
             }
         } else if (!flood_) {
