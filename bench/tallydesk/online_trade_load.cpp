@@ -98,21 +98,6 @@ void TimeTheTradeLibrary()
     };
 }
 
-int FreeUdpPort()
-{
-    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    int port = 0;
-    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0
-        && getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) == 0)
-        port = ntohs(a.sin_port);
-    if (fd >= 0)
-        close(fd);
-    return port;
-}
 
 // CPU time of the calling thread.
 double ThreadCpuSeconds()
@@ -233,7 +218,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
 
     // The terminals, first pointed at the console's server.
-    const int consolePort = FreeUdpPort();
+    const int consolePort = tarnwick::testing::FreeLoopbackUdpPort();
     std::vector<std::unique_ptr<EmulatorProcess>> terminals;
     std::string devices;
     for (int i = 0; i < terminalCount; ++i) {
@@ -321,7 +306,7 @@ int main(int argc, char **argv)
     const long memoLines = memo->blockCount();
 
     // The same terminals against tillwire-serve.
-    const int servePort = FreeUdpPort();
+    const int servePort = tarnwick::testing::FreeLoopbackUdpPort();
     const std::string serveLog = "/tmp/online_trade_load_serve." + std::to_string(getpid()) + ".log";
     const pid_t serve = StartServe(servePort, devices, serveLog);
     for (auto &t : terminals)

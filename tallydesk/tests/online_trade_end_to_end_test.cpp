@@ -18,12 +18,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <cstdlib>
-#include <netinet/in.h>
 #include <string>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace tallydesk;
 using tarnwick::testing::EmulatorProcess;
@@ -32,23 +28,6 @@ using ::testing::HasSubstr;
 
 namespace {
 
-// A UDP port on 127.0.0.1 that nobody uses right now.
-int FreeUdpPort()
-{
-    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0
-        || getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) != 0) {
-        if (fd >= 0)
-            close(fd);
-        return 0;
-    }
-    close(fd);
-    return ntohs(a.sin_port);
-}
 
 class OnlineTradeEndToEnd : public tallydesk::testing::ConsoleWindowTest {
 protected:
@@ -56,7 +35,7 @@ protected:
     {
         // The server listens on loopback only.
         setenv("TILLWIRE_LISTEN_ADDRESS", "127.0.0.1", 1);
-        serverPort = FreeUdpPort();
+        serverPort = tarnwick::testing::FreeLoopbackUdpPort();
         ASSERT_GT(serverPort, 0);
     }
     void TearDown() override

@@ -220,6 +220,11 @@ struct RefusedLaunch {
     const char *shown;      // the box shown, nullptr for none
 };
 
+void PrintTo(const RefusedLaunch &c, std::ostream *os)
+{
+    *os << c.what;
+}
+
 class LaunchRefused : public OnlineTradePageTest, public ::testing::WithParamInterface<RefusedLaunch> {};
 
 TEST_P(LaunchRefused, NothingIsLaunchedAndTheButtonsStay)

@@ -3,6 +3,7 @@
 // bitwise CRC), and end to end against tillwire-serve when it is built.
 
 #include "emulator_process.h"
+#include "trade_server_frames.h"
 
 #include <gtest/gtest.h>
 
@@ -32,84 +33,16 @@ using namespace std::chrono_literals;
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using namespace tarnwick::testing::trade_server;
 
-std::uint16_t Crc(const std::uint8_t *p, std::size_t n) {
-    std::uint16_t crc = 0xA1EC;
-    for (std::size_t i = 0; i < n; ++i) {
-        crc ^= static_cast<std::uint16_t>(p[i] << 8);
-        for (int b = 0; b < 8; ++b) crc = static_cast<std::uint16_t>((crc & 0x8000) ? (crc << 1) ^ 0x1021 : crc << 1);
-    }
-    return crc;
-}
-
-void PutBE32(Bytes &v, std::uint32_t x) {
-    for (int shift = 24; shift >= 0; shift -= 8) v.push_back(static_cast<std::uint8_t>(x >> shift));
-}
-
-std::uint32_t GetBE32(const std::uint8_t *p) {
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
-}
-
-// A frame with a two-byte address, in wire order.
-Bytes Frame(std::uint16_t device, std::uint8_t seq, std::uint16_t command, const Bytes &params) {
-    Bytes f{0xAE, static_cast<std::uint8_t>((seq << 4) | 0x01), static_cast<std::uint8_t>(device >> 8),
-            static_cast<std::uint8_t>(device)};
-    const std::size_t len = params.size() + 2;
-    f.push_back(static_cast<std::uint8_t>(len >> 8));
-    f.push_back(static_cast<std::uint8_t>(len));
-    f.push_back(static_cast<std::uint8_t>(command >> 8));
-    f.push_back(static_cast<std::uint8_t>(command));
-    f.insert(f.end(), params.begin(), params.end());
-    const std::uint16_t crc = Crc(f.data(), f.size());
-    f.push_back(static_cast<std::uint8_t>(crc >> 8));
-    f.push_back(static_cast<std::uint8_t>(crc));
-    return f;
-}
-
-Bytes Reversed(Bytes b) {
-    std::reverse(b.begin(), b.end());
-    return b;
-}
-
-const Bytes kHolderName = {0xBF, 0xA8, 0xBB, 0xA7, 0xD0, 0xD5, 0xC3, 0xFB};   // 卡户姓名
 const Bytes kLowBalance = {0xD3, 0xE0, 0xB6, 0xEE, 0xB2, 0xBB, 0xD7, 0xE3};   // 余额不足
-
-// The datagram the trade server sends for an accepted trade.
-Bytes AcceptedReply(std::uint16_t device, const Bytes &card, std::uint32_t serial, std::uint32_t balance = 150,
-                    std::uint32_t extra = 30, Bytes name = kHolderName) {
-    Bytes p{0x00};
-    p.insert(p.end(), card.begin(), card.end());
-    PutBE32(p, extra);
-    PutBE32(p, balance);
-    PutBE32(p, serial);
-    name.resize(16, 0);
-    p.insert(p.end(), name.begin(), name.end());
-    return Reversed(Frame(device, 1, 0x0B02, p));
-}
-
-Bytes RefusedReply(std::uint16_t device, std::uint8_t result, const Bytes &message) {
-    Bytes p{result};
-    p.insert(p.end(), message.begin(), message.end());
-    p.push_back(0);
-    return Reversed(Frame(device, 1, 0x0B02, p));
-}
 
 const Bytes kCard = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77};
 
 // A loopback UDP socket playing the trade server.
 class UdpPeer {
 public:
-    UdpPeer() {
-        fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        bind(fd_, reinterpret_cast<sockaddr *>(&a), len);
-        getsockname(fd_, reinterpret_cast<sockaddr *>(&a), &len);
-        port_ = ntohs(a.sin_port);
-    }
+    UdpPeer() { fd_ = tarnwick::testing::BindLoopbackUdp(&port_); }
     ~UdpPeer() { close(fd_); }
     UdpPeer(const UdpPeer &) = delete;
     UdpPeer &operator=(const UdpPeer &) = delete;
@@ -160,7 +93,7 @@ Bytes TerminalParams(const Bytes &frame, std::uint16_t device, std::uint16_t com
     EXPECT_EQ(frame[2], device >> 8);
     EXPECT_EQ(frame[3], device & 0xFF);
     EXPECT_EQ(std::size_t((frame[4] << 8) | frame[5]) + 8, frame.size());
-    const std::uint16_t crc = Crc(frame.data(), frame.size() - 2);
+    const std::uint16_t crc = BitwiseCrc(frame.data(), frame.size() - 2);
     EXPECT_EQ(frame[frame.size() - 2], crc >> 8);
     EXPECT_EQ(frame.back(), crc & 0xFF);
     EXPECT_EQ((frame[6] << 8) | frame[7], command);
@@ -428,9 +361,9 @@ TEST_F(OnlineTradeTest, GarbageAndStrangersAreIgnoredWhileTheTradeWaits) {
         {flipped, "trade ignored: wrong CRC"},
         {Reversed(good), "trade ignored: no frame start"},  // sent in wire order instead of reversed
         {Bytes(2000, 0xAE), "trade ignored: longer than 1025 bytes (2000 bytes)"},
-        {Reversed(Frame(5, 1, 0x0B01, {0x00})), "trade ignored: command 0B01 is not a trade reply"},
+        {Reversed(DeviceFrame(5, 1, 0x0B01, {0x00})), "trade ignored: command 0B01 is not a trade reply"},
         {AcceptedReply(6, kCard, 31337), "trade ignored: reply for device 6"},
-        {AcceptedReply(5, {9, 9, 9, 9, 9, 9, 9, 9}, 31337), "trade ignored: reply for card 0909090909090909"},
+        {AcceptedReply(5, Bytes{9, 9, 9, 9, 9, 9, 9, 9}, 31337), "trade ignored: reply for card 0909090909090909"},
     };
     for (const auto &[bytes, printed] : junk) {
         const std::size_t mark = emulator.Output().size();
@@ -617,11 +550,8 @@ TEST(OnlineTradeOptions, ChosenUdpPortInUseStopsTheStart) {
 }
 
 TEST(OnlineTradeOptions, ChosenUdpPortIsUsed) {
-    int port = 0;
-    {
-        UdpPeer probe;  // a port that was free a moment ago
-        port = probe.port();
-    }
+    const int port = tarnwick::testing::FreeLoopbackUdpPort();
+    ASSERT_GT(port, 0);
     EmulatorProcess emulator;
     ASSERT_TRUE(emulator.Start({"--trade-port", std::to_string(port)}));
     EXPECT_EQ(emulator.tradePort(), port);

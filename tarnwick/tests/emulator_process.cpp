@@ -142,17 +142,39 @@ int RunEmulator(const std::vector<std::string> &args, std::string &output) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-int ListenOnLoopbackTcp(int *port) {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+namespace {
+
+int BindLoopback(int type, int *port) {
+    const int fd = socket(AF_INET, type | SOCK_CLOEXEC, 0);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof a;
-    bind(fd, reinterpret_cast<sockaddr *>(&a), len);
-    listen(fd, 4);
-    getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
+    *port = 0;
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr *>(&a), len) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) != 0) {
+        if (fd >= 0) close(fd);
+        return -1;
+    }
     *port = ntohs(a.sin_port);
     return fd;
+}
+
+}  // namespace
+
+int ListenOnLoopbackTcp(int *port) {
+    const int fd = BindLoopback(SOCK_STREAM, port);
+    if (fd >= 0) listen(fd, 4);
+    return fd;
+}
+
+int BindLoopbackUdp(int *port) { return BindLoopback(SOCK_DGRAM, port); }
+
+int FreeLoopbackUdpPort() {
+    int port = 0;
+    const int fd = BindLoopbackUdp(&port);
+    if (fd >= 0) close(fd);
+    return port;
 }
 
 } // namespace tarnwick::testing

@@ -50,6 +50,12 @@ private:
 // A TCP socket listening on 127.0.0.1 on a port the system picks; *port
 // receives that port. For fake peers and raw baselines.
 int ListenOnLoopbackTcp(int *port);
+// A UDP socket bound to 127.0.0.1 on a port the system picks; *port
+// receives that port.
+int BindLoopbackUdp(int *port);
+// A UDP port on 127.0.0.1 that was free a moment ago (0 when none could be
+// found), for a server that binds it itself.
+int FreeLoopbackUdpPort();
 
 // Runs tarnwick-terminal with the arguments to the end and returns its exit
 // status; `output` receives standard output and standard error.

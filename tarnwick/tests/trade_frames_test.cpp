@@ -2,6 +2,7 @@
 // built here by hand with a bitwise CRC.
 
 #include "trade_frames.h"
+#include "trade_server_frames.h"
 
 #include <gtest/gtest.h>
 
@@ -12,55 +13,7 @@ using namespace tarnwick::emulator::trade;
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-std::uint16_t BitwiseCrc(const std::uint8_t *p, std::size_t n) {
-    std::uint16_t crc = 0xA1EC;
-    for (std::size_t i = 0; i < n; ++i) {
-        crc ^= static_cast<std::uint16_t>(p[i] << 8);
-        for (int b = 0; b < 8; ++b) crc = static_cast<std::uint16_t>((crc & 0x8000) ? (crc << 1) ^ 0x1021 : crc << 1);
-    }
-    return crc;
-}
-
-void PutBE32(Bytes &v, std::uint32_t x) {
-    for (int shift = 24; shift >= 0; shift -= 8) v.push_back(static_cast<std::uint8_t>(x >> shift));
-}
-
-// A frame with the given address, in wire order, CRC appended.
-Bytes Frame(const Bytes &address, std::uint8_t seq, std::uint16_t command, const Bytes &params) {
-    Bytes f{0xAE, static_cast<std::uint8_t>((seq << 4) | (address.size() - 1))};
-    f.insert(f.end(), address.begin(), address.end());
-    const std::size_t len = params.size() + 2;
-    f.push_back(static_cast<std::uint8_t>(len >> 8));
-    f.push_back(static_cast<std::uint8_t>(len));
-    f.push_back(static_cast<std::uint8_t>(command >> 8));
-    f.push_back(static_cast<std::uint8_t>(command));
-    f.insert(f.end(), params.begin(), params.end());
-    const std::uint16_t crc = BitwiseCrc(f.data(), f.size());
-    f.push_back(static_cast<std::uint8_t>(crc >> 8));
-    f.push_back(static_cast<std::uint8_t>(crc));
-    return f;
-}
-
-Bytes Reversed(Bytes b) {
-    std::reverse(b.begin(), b.end());
-    return b;
-}
-
-const Bytes kGbkHolderName = {0xBF, 0xA8, 0xBB, 0xA7, 0xD0, 0xD5, 0xC3, 0xFB};  // 卡户姓名
-
-Bytes AcceptedParams(const Card &card, std::uint32_t extra, std::uint32_t balance, std::uint32_t serial,
-                     Bytes name) {
-    Bytes p{0x00};
-    p.insert(p.end(), card.begin(), card.end());
-    PutBE32(p, extra);
-    PutBE32(p, balance);
-    PutBE32(p, serial);
-    name.resize(16, 0);
-    p.insert(p.end(), name.begin(), name.end());
-    return p;
-}
+using namespace tarnwick::testing::trade_server;
 
 const Card kCard = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77};
 
