@@ -24,6 +24,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -303,7 +305,12 @@ int main(int argc, char **argv)
     const double stopSeconds = Since(stopStart);
     page->flushTradeLog();
     const long rssAfter = ProcStatusKiB("VmRSS:");
-    const long memoLines = memo->blockCount();
+    // A paragraph per text; its lines are the paragraph's line separators
+    // plus one.
+    const long memoTexts = memo->blockCount();
+    long memoLines = 0;
+    for (QTextBlock b = memo->document()->begin(); b.isValid(); b = b.next())
+        memoLines += 1 + b.text().count(QChar::LineSeparator);
 
     // The same terminals against tillwire-serve.
     const int servePort = tarnwick::testing::FreeLoopbackUdpPort();
@@ -359,7 +366,8 @@ int main(int argc, char **argv)
     std::printf("  requests per second, first %zu s: %.0f, last %zu s: %.0f\n", window5, rateOf(0, window5),
                 window5, rateOf(requestsPerSecond.size() - window5, window5));
     std::printf("  stop after the load (settling what was pending): %.3f s\n", stopSeconds);
-    std::printf("Memo3: %ld lines; resident memory grew by %.1f MiB (%.0f bytes per trade)\n", memoLines,
+    std::printf("Memo3: %ld texts, %ld lines; resident memory grew by %.1f MiB (%.0f bytes per trade)\n", memoTexts,
+                memoLines,
                 (rssAfter - rssBefore) / 1024.0,
                 g_times.requests ? (rssAfter - rssBefore) * 1024.0 / g_times.requests : 0.0);
     return 0;

@@ -11,7 +11,10 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QAbstractTextDocumentLayout>
 #include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QTextBlock>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -172,6 +175,26 @@ TEST_F(OnlineTradePageTest, LogTextsReachTheMemoByThemselvesAsIfAppendedOneByOne
         oneByOne.appendPlainText(QString::fromUtf8(text));
     EXPECT_EQ(memo()->toPlainText(), oneByOne.toPlainText());
     EXPECT_EQ(memo()->toPlainText(), QStringLiteral("a\nb\n\nc\n\n"));
+
+    // On screen too: as many lines, at the same places.
+    window->resize(790, 591);
+    window->show();
+    find<QTabWidget>("PageControl1")->setCurrentWidget(page);
+    oneByOne.setFont(memo()->font());
+    oneByOne.resize(memo()->size());
+    oneByOne.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&oneByOne));
+    const auto *shown = memo()->document()->documentLayout();
+    const auto *expected = oneByOne.document()->documentLayout();
+    EXPECT_EQ(shown->documentSize().height(), expected->documentSize().height()); // lines, for a plain-text memo
+    EXPECT_EQ(shown->documentSize().height(), 6);
+    for (const char *line : {"a", "b", "c"}) {
+        const QTextCursor atShown = memo()->document()->find(QString::fromUtf8(line));
+        const QTextCursor atExpected = oneByOne.document()->find(QString::fromUtf8(line));
+        ASSERT_FALSE(atShown.isNull()) << line;
+        EXPECT_EQ(memo()->cursorRect(atShown).top(), oneByOne.cursorRect(atExpected).top()) << line;
+    }
 }
 
 TEST_F(OnlineTradePageTest, RowsAddedThroughTheDialogAreLaunchedInOrder)
