@@ -24,7 +24,7 @@ using namespace tallydesk;
 namespace {
 
 // The callbacks come from the library without a context of their own; they
-// reach the page through this one reference.
+// reach the page through this one reference (the page created last).
 OnlineTradePage *g_tradeLogPage = nullptr;
 
 constexpr int32_t kDefaultTradePort = 8002;
@@ -145,16 +145,6 @@ OnlineTradePage::~OnlineTradePage()
 void OnlineTradePage::setContext(ConsoleContext *context)
 {
     context_ = context;
-}
-
-OnlineTradePage *OnlineTradePage::tradeLogPage()
-{
-    return g_tradeLogPage;
-}
-
-QPlainTextEdit *OnlineTradePage::tradeLog() const
-{
-    return ui->Memo3;
 }
 
 // The library's calls for this thread (trade requests, outcomes) wait until

@@ -17,7 +17,6 @@
 #include <cstdint>
 #include <memory>
 
-class QPlainTextEdit;
 class QSocketNotifier;
 class QTimer;
 
@@ -52,10 +51,6 @@ public:
     // slowed down by one layout per text; flushTradeLog() shows them now.
     void appendTradeLog(const QString &text);
     void flushTradeLog();
-    QPlainTextEdit *tradeLog() const;
-
-    // The page whose log the trade callbacks write to: the one created last.
-    static OnlineTradePage *tradeLogPage();
 
 private:
     void watchTradeLibrary();
